@@ -1,0 +1,93 @@
+// The extraction run: every QSO of the database into the temporary work file,
+// which then replaces the work file in one step.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_system.hpp"
+#include "hamlog_database.hpp"
+#include "message_sink.hpp"
+#include "mode_table.hpp"
+#include "work_record.hpp"
+
+namespace neb {
+
+// The temporary work file: lines go through a buffer; close() makes it
+// durable. Destroying an open one closes it without reporting.
+class TempWorkFile {
+public:
+  TempWorkFile(FileSystem& fs, Path path);  // creates or truncates; throws IoError
+  ~TempWorkFile();
+  TempWorkFile(const TempWorkFile&) = delete;
+  TempWorkFile& operator=(const TempWorkFile&) = delete;
+
+  void writeLine(const WorkRecord& work);  // throws IoError
+  void close();                            // flush, sync, close; throws IoError
+  void discard() noexcept;                 // close if open and remove the file
+  bool isOpen() const;
+  const Path& path() const { return path_; }
+  std::uint64_t bytesWritten() const { return bytes_; }
+
+private:
+  void flushBuffer();
+  FileSystem& fs_;
+  Path path_;
+  std::unique_ptr<WriteFile> file_;
+  std::string buffer_;
+  std::uint64_t bytes_ = 0;
+};
+
+// Puts the closed temporary work file in place of the work file in one step
+// (creating the work file's directory when missing). The work file is at
+// every moment either the old one or the new one. On failure the temporary
+// file is removed, the old work file is untouched and IoError is thrown.
+void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath);
+
+struct Conversions {
+  bool areaSuffix = false;                           // Check1
+  const std::vector<std::string>* areaPrefixes = nullptr;
+  bool mode = false;                                 // Check2
+  const ModeTable* modeTable = nullptr;
+};
+
+// Called before each QSO is decoded (the window pumps messages and shows
+// progress here; it may end the program from inside).
+class QsoObserver {
+public:
+  virtual ~QsoObserver() = default;
+  virtual void beforeQso(std::int32_t n) = 0;
+};
+
+struct ExtractResult {
+  std::int32_t written = 0;    // lines written
+  std::int32_t announced = 0;  // recordCount
+  bool truncated = false;      // the record file ended before recordCount
+};
+
+// QSOs 1..recordCount into the open temporary file. Stops at the first record
+// that cannot be read in full and reports how many of how many were written.
+ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
+                          QsoObserver* observer, MessageSink& sink);
+
+// The whole job for the command line and tests.
+struct ExtractJob {
+  std::string hamlogPath;  // Shift_JIS
+  Conversions conversions;
+  Path tempPath;
+  Path workPath;
+};
+
+struct JobResult {
+  bool opened = false;  // false: Hamlog_Open showed its message; nothing changed
+  ExtractResult extract;
+};
+
+// Opens, extracts and replaces. Throws IoError with the temporary file
+// removed and the work file untouched.
+JobResult runExtraction(FileSystem& fs, MessageSink& sink, const ExtractJob& job,
+                        QsoObserver* observer = nullptr);
+
+}  // namespace neb

@@ -1,0 +1,78 @@
+// The file operations the program needs, behind an interface so that tests
+// can inject faults (disk full, vanished files) without touching the disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "text_codec.hpp"
+
+namespace neb {
+
+// A failed file operation. what() is UTF-8 for logs; message() is Shift_JIS
+// for the user: the file and the reason.
+class IoError : public std::runtime_error {
+public:
+  IoError(Path path, std::string operation, std::string reasonUtf8);
+  const Path& path() const { return path_; }
+  const std::string& operation() const { return operation_; }
+  const std::string& reason() const { return reason_; }
+  // "<file> を<operation>できません: <reason>", Shift_JIS.
+  std::string message() const;
+
+private:
+  Path path_;
+  std::string operation_;  // Shift_JIS, e.g. "読み込み"
+  std::string reason_;     // UTF-8
+};
+
+class ReadFile {
+public:
+  virtual ~ReadFile() = default;
+  // Reads up to n bytes at offset; fewer only at the end of the file.
+  // Throws IoError on a read error.
+  virtual std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
+};
+
+class WriteFile {
+public:
+  virtual ~WriteFile() = default;  // closes without reporting; use commit()
+  virtual void write(const void* data, std::size_t n) = 0;  // throws IoError
+  // Flushes to stable storage and closes; throws IoError.
+  virtual void commit() = 0;
+};
+
+class FileSystem {
+public:
+  virtual ~FileSystem() = default;
+  // True when the file can be opened for reading now; never throws.
+  virtual bool fileExists(const Path& path) noexcept = 0;
+  // Read-only, shared: other programs keep full read and write access.
+  virtual std::unique_ptr<ReadFile> openRead(const Path& path) = 0;
+  // Creates or truncates for writing.
+  virtual std::unique_ptr<WriteFile> createTruncate(const Path& path) = 0;
+  // Removes a file; a missing file is not an error.
+  virtual void removeFile(const Path& path) = 0;
+  // Replaces target by source in one step (rename over); source is gone after.
+  virtual void replaceFile(const Path& source, const Path& target) = 0;
+  // Creates a directory and its parents when missing.
+  virtual void createDirectories(const Path& path) = 0;
+
+  // Whole file in one string; throws IoError.
+  std::string readAll(const Path& path);
+};
+
+// The operating system's files.
+class OsFileSystem final : public FileSystem {
+public:
+  bool fileExists(const Path& path) noexcept override;
+  std::unique_ptr<ReadFile> openRead(const Path& path) override;
+  std::unique_ptr<WriteFile> createTruncate(const Path& path) override;
+  void removeFile(const Path& path) override;
+  void replaceFile(const Path& source, const Path& target) override;
+  void createDirectories(const Path& path) override;
+};
+
+}  // namespace neb

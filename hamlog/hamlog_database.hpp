@@ -1,0 +1,85 @@
+// The HAMLOG database: the DBS record file and its DBR companion file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_system.hpp"
+#include "message_sink.hpp"
+
+namespace neb {
+
+// The decoded current QSO. Every text is Shift_JIS bytes.
+struct QsoRecord {
+  std::string callSign;
+  std::string portableSuffix;
+  std::string fullCall;
+  std::string shortText1;
+  std::string shortText2;
+  std::string frequencyText;
+  std::string band;
+  std::string mode;
+  std::string longText;
+  std::string flag1;
+  std::string flag2;
+  std::string flag3;
+  std::string qsoDate;
+  std::string qsoTime;
+  std::string report1;
+  std::string report2;
+  std::string dbrText1;
+  std::string dbrText2;
+  std::string dbrText3;
+};
+
+inline constexpr std::uint64_t kHeaderSize = 449;
+inline constexpr std::uint64_t kRecordSize = 58;
+
+// Trailing NULs removed, then leading and trailing spaces.
+std::string Text_Strip(std::string_view text);
+
+// The database module: file handles, recordCount, qsoNumber and the
+// QsoRecord live here for as long as the program.
+class HamlogDatabase {
+public:
+  HamlogDatabase(FileSystem& fs, MessageSink& sink);
+  ~HamlogDatabase();
+  HamlogDatabase(const HamlogDatabase&) = delete;
+  HamlogDatabase& operator=(const HamlogDatabase&) = delete;
+
+  // Derives the DBS/DBR pair from the HAMLOG path (Shift_JIS), checks both,
+  // opens both and reads recordCount. False after the "HamlogOpen" message
+  // for a missing file. Throws IoError when a file that passed the existence
+  // test cannot be opened or its header read.
+  bool Hamlog_Open(std::string_view hamlogPath);
+  void Hamlog_Close();
+  bool isOpen() const;
+
+  // Decodes record qsoNumber into qso. Sets qsoNumber to 0 when the record
+  // cannot be read in full (end of the record file). Throws IoError on a
+  // read error.
+  void Qso_Read();
+
+  // Sets qso.band from qso.frequencyText; shows the invalid-frequency message
+  // when no rule holds.
+  void Freq_Check();
+
+  // The two file names Hamlog_Open derives (Shift_JIS).
+  static std::string recordFileName(std::string_view hamlogPath);
+  static std::string companionFileName(std::string_view hamlogPath);
+
+  std::int32_t recordCount = 0;
+  std::int32_t qsoNumber = 0;
+  QsoRecord qso;
+
+private:
+  struct Impl;
+  FileSystem& fs_;
+  MessageSink& sink_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace neb
