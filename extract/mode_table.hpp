@@ -1,8 +1,11 @@
 // The mode conversion table loaded from Mode.txt.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace neb {
@@ -24,7 +27,13 @@ public:
   bool empty() const { return entries_.empty(); }
 
 private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
   std::vector<Entry> entries_;
+  // First entry of each HAMLOG mode, so a long table costs no more per QSO.
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> first_;
 };
 
 }  // namespace neb

@@ -1,0 +1,126 @@
+#include "extraction.hpp"
+
+#include <charconv>
+
+#include "messages.hpp"
+
+namespace neb {
+
+namespace {
+
+constexpr std::size_t kWriteBuffer = 256 * 1024;
+constexpr std::size_t kLongestLine = 20 * (2 + 3 * 255) + 19 + 2;
+
+void appendDecimal(std::string& out, long long value) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, r.ptr);
+}
+
+}  // namespace
+
+TempWorkFile::TempWorkFile(FileSystem& fs, Path path)
+    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)) {
+  buffer_.reserve(kWriteBuffer + kLongestLine);
+}
+
+TempWorkFile::~TempWorkFile() = default;
+
+void TempWorkFile::writeLine(const WorkRecord& work) {
+  const std::size_t before = buffer_.size();
+  appendLine(buffer_, work);
+  bytes_ += buffer_.size() - before;
+  if (buffer_.size() >= kWriteBuffer) flushBuffer();
+}
+
+void TempWorkFile::flushBuffer() {
+  if (!buffer_.empty()) file_->write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
+void TempWorkFile::close() {
+  if (!file_) return;
+  flushBuffer();
+  file_->commit();
+  file_.reset();
+}
+
+void TempWorkFile::discard() noexcept {
+  file_.reset();
+  buffer_.clear();
+  try {
+    fs_.removeFile(path_);
+  } catch (...) {
+    // Nothing better to do: the caller is already handling a failure.
+  }
+}
+
+bool TempWorkFile::isOpen() const { return file_ != nullptr; }
+
+void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath) {
+  try {
+    const Path dir = workPath.parent_path();
+    if (!dir.empty()) fs.createDirectories(dir);
+    fs.replaceFile(tempPath, workPath);
+  } catch (...) {
+    try {
+      fs.removeFile(tempPath);
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
+                          QsoObserver* observer, MessageSink& sink) {
+  ExtractResult result;
+  result.announced = db.recordCount;
+  WorkRecord work;
+  for (std::int32_t n = 1; n <= result.announced; ++n) {
+    if (observer) observer->beforeQso(n);
+    db.qsoNumber = n;
+    db.Qso_Read();
+    if (db.qsoNumber == 0) {
+      // The record file ends early: no line from the previous QSO's fields.
+      result.truncated = true;
+      std::string text(msg::recordFileEnded);
+      text += '\n';
+      text += msg::headerCount;
+      appendDecimal(text, result.announced);
+      text += msg::countOf;
+      appendDecimal(text, result.written);
+      text += msg::countWritten;
+      sink.showMessage(text, title::app);
+      break;
+    }
+    fillFields(work, db.qso);
+    if (conv.areaSuffix && conv.areaPrefixes) convertAreaSuffix(work, *conv.areaPrefixes);
+    if (conv.mode && conv.modeTable) convertMode(work, *conv.modeTable);
+    cleanAndNumber(work, n);
+    applyQRule(work);
+    temp.writeLine(work);
+    ++result.written;
+  }
+  return result;
+}
+
+JobResult runExtraction(FileSystem& fs, MessageSink& sink, const ExtractJob& job,
+                        QsoObserver* observer) {
+  JobResult result;
+  HamlogDatabase db(fs, sink);
+  if (!db.Hamlog_Open(job.hamlogPath)) return result;
+  result.opened = true;
+  TempWorkFile temp(fs, job.tempPath);
+  try {
+    result.extract = extractQsos(db, temp, job.conversions, observer, sink);
+    temp.close();
+    db.Hamlog_Close();
+    replaceWorkFile(fs, job.tempPath, job.workPath);
+  } catch (...) {
+    temp.discard();
+    throw;
+  }
+  return result;
+}
+
+}  // namespace neb

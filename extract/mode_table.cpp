@@ -1,0 +1,48 @@
+#include "mode_table.hpp"
+
+#include "sjis.hpp"
+
+namespace neb {
+
+void ModeTable::load(std::string_view fileBytes) {
+  std::vector<std::string_view> columns;
+  std::size_t pos = 0;
+  while (pos < fileBytes.size()) {
+    // A line ends at CR LF or a lone CR; a lone LF stays in the line.
+    std::size_t end = fileBytes.find('\r', pos);
+    if (end == std::string_view::npos) end = fileBytes.size();
+    const std::string_view line = fileBytes.substr(pos, end - pos);
+    pos = end + 1;
+    if (pos < fileBytes.size() && end < fileBytes.size() && fileBytes[pos] == '\n') ++pos;
+    if (line.empty()) continue;
+
+    columns.clear();
+    for (std::size_t start = 0;;) {
+      const std::size_t comma = line.find(',', start);
+      if (comma == std::string_view::npos) {
+        columns.push_back(line.substr(start));
+        break;
+      }
+      columns.push_back(line.substr(start, comma - start));
+      start = comma + 1;
+    }
+    const std::string_view converted = sjis::trim(columns[0]);
+    if (converted.empty()) continue;
+    const std::string convertedUpper = sjis::upper(converted);
+    for (std::size_t k = 1; k < columns.size(); ++k)
+      add(sjis::upper(sjis::trim(columns[k])), convertedUpper);
+  }
+}
+
+void ModeTable::add(std::string hamlogMode, std::string convertedMode) {
+  first_.try_emplace(hamlogMode, entries_.size());
+  entries_.push_back(Entry{std::move(hamlogMode), std::move(convertedMode)});
+}
+
+const std::string* ModeTable::lookup(std::string_view mode) const {
+  const auto it = first_.find(mode);
+  if (it == first_.end()) return nullptr;
+  return &entries_[it->second].convertedMode;
+}
+
+}  // namespace neb

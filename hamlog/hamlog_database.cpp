@@ -1,0 +1,295 @@
+#include "hamlog_database.hpp"
+
+#include <array>
+#include <charconv>
+
+#include "block_cache.hpp"
+#include "messages.hpp"
+#include "sjis.hpp"
+
+namespace neb {
+
+namespace {
+
+constexpr std::size_t kRecordBlock = 128 * 1024;
+constexpr std::size_t kTextBlock = 64 * 1024;
+constexpr std::size_t kTextJump = 1024;
+constexpr std::size_t kMaxTextBlock = 3 * 255;
+
+unsigned byteAt(const char* p, std::size_t i) { return static_cast<unsigned char>(p[i]); }
+
+void appendDecimal(std::string& out, long long value) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, r.ptr);
+}
+
+std::string_view stripView(std::string_view text) {
+  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+  return sjis::trim(text);
+}
+
+void assignStripped(std::string& out, const char* p, std::size_t n) {
+  out.assign(stripView(std::string_view(p, n)));
+}
+
+void assignTrimmed(std::string& out, const char* p, std::size_t n) {
+  out.assign(sjis::trim(std::string_view(p, n)));
+}
+
+void padLeft(std::string& s, std::size_t width) {
+  if (s.size() < width) s.insert(0, width - s.size(), '0');
+}
+
+// "Date" bytes: 1900 + y below 128, 2000 + (y - 128) from 128 on.
+void decodeDate(std::string& out, unsigned y, unsigned m, unsigned d) {
+  out.clear();
+  appendDecimal(out, y < 128 ? 1900 + y : 2000 + (y - 128));
+  out += '-';
+  if (m < 10) out += '0';
+  appendDecimal(out, m);
+  out += '-';
+  if (d < 10) out += '0';
+  appendDecimal(out, d);
+}
+
+void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
+  char zone = 'J';
+  if (minuteByte & 0x80u) {
+    zone = 'U';
+    minuteByte -= 128;
+  }
+  std::string minutePart;
+  appendDecimal(minutePart, minuteByte);
+  minutePart += zone;
+  padLeft(minutePart, 3);
+  out.clear();
+  appendDecimal(out, hour);
+  padLeft(out, 2);
+  out += minutePart;
+  padLeft(out, 5);
+  out.insert(2, 1, ':');
+}
+
+void decodeReport(std::string& out, unsigned value, unsigned extra) {
+  out.clear();
+  appendDecimal(out, value);
+  if (extra != ' ') appendDecimal(out, static_cast<long long>(extra) - 48);
+}
+
+// A text of the companion block is exactly its own bytes; a double-byte
+// character cut by the end of the text is dropped rather than borrowing the
+// first byte of the next text.
+void assignCompanionText(std::string& out, std::string_view bytes) {
+  std::size_t end = 0;
+  while (end < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[end]);
+    if (sjis::isLead(b) && end + 1 == bytes.size()) break;
+    end += sjis::charLength(bytes, end);
+  }
+  out.assign(bytes.substr(0, end));
+}
+
+std::string_view bandOf(std::string_view f) {
+  auto at = [&](std::size_t i) -> int { return i < f.size() ? static_cast<unsigned char>(f[i]) : -1; };
+  auto starts = [&](std::string_view p) { return f.substr(0, p.size()) == p; };
+  auto inRange = [](int c, char lo, char hi) { return c >= lo && c <= hi; };
+  std::string_view band;
+  // Every rule is tested; the last that holds decides.
+  if (starts("1.")) band = "1.9";
+  if (starts("3.")) band = "3.5";
+  if (starts("7")) band = "7";
+  if (starts("10")) band = "10";
+  if (starts("14")) band = "14";
+  if (starts("18")) band = "18";
+  if (starts("21")) band = "21";
+  if (starts("24") && (f.size() == 2 || at(2) == '.')) band = "24";
+  if (starts("28")) band = "28";
+  if (starts("29")) band = "28";
+  if (at(0) == '5' && inRange(at(1), '0', '5')) band = "50";
+  if (starts("145") || starts("144")) band = "144";
+  if (starts("43")) band = "430";
+  if (starts("12")) band = "1200";
+  if (starts("24") && inRange(at(2), '0', '9')) band = "2400";
+  if (at(0) == '5' && inRange(at(1), '6', '9')) band = "5600";
+  return band;
+}
+
+}  // namespace
+
+std::string Text_Strip(std::string_view text) { return std::string(stripView(text)); }
+
+struct HamlogDatabase::Impl {
+  std::unique_ptr<BlockCache> records;
+  std::unique_ptr<BlockCache> texts;
+  std::array<char, kRecordSize> record{};
+  std::array<char, kMaxTextBlock> textBlock{};
+  std::string message;
+};
+
+HamlogDatabase::HamlogDatabase(FileSystem& fs, MessageSink& sink)
+    : fs_(fs), sink_(sink), impl_(std::make_unique<Impl>()) {}
+
+HamlogDatabase::~HamlogDatabase() = default;
+
+std::string HamlogDatabase::recordFileName(std::string_view hamlogPath) {
+  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBS";
+}
+
+std::string HamlogDatabase::companionFileName(std::string_view hamlogPath) {
+  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBR";
+}
+
+bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
+  Hamlog_Close();
+  const std::string base(sjis::dropRight(hamlogPath, 3));
+  const std::string dbsName = base + "DBS";
+  const std::string dbrName = base + "DBR";
+  // Bytes that name no file here cannot exist either.
+  const auto dbsPath = sjisToPath(dbsName);
+  const auto dbrPath = sjisToPath(dbrName);
+  if (!dbsPath || !fs_.fileExists(*dbsPath)) {
+    sink_.showMessage(base + std::string(msg::dbsNotFound), title::hamlogOpen);
+    return false;
+  }
+  if (!dbrPath || !fs_.fileExists(*dbrPath)) {
+    sink_.showMessage(base + std::string(msg::dbrNotFound), title::hamlogOpen);
+    return false;
+  }
+
+  auto records = fs_.openRead(*dbsPath);
+  unsigned char header[7] = {};
+  if (records->readAt(0, header, sizeof header) < sizeof header)
+    throw IoError(*dbsPath, std::string(msg::opRead), std::string(msg::headerTooShortUtf8));
+  auto texts = fs_.openRead(*dbrPath);
+
+  impl_->records = std::make_unique<BlockCache>(std::move(records), kRecordBlock, kRecordBlock);
+  impl_->texts = std::make_unique<BlockCache>(std::move(texts), kTextBlock, kTextJump);
+  recordCount = static_cast<std::int32_t>(header[4] | (header[5] << 8) | (header[6] << 16));
+  return true;
+}
+
+void HamlogDatabase::Hamlog_Close() {
+  impl_->records.reset();
+  impl_->texts.reset();
+}
+
+bool HamlogDatabase::isOpen() const { return impl_->records != nullptr; }
+
+void HamlogDatabase::Qso_Read() {
+  Impl& im = *impl_;
+  qso.dbrText2.clear();
+  qso.dbrText3.clear();
+  qso.dbrText1.clear();
+
+  if (qsoNumber < 1 || !im.records) {
+    qsoNumber = 0;
+    return;
+  }
+  const char* r = im.record.data();
+  const std::uint64_t offset = (kHeaderSize - kRecordSize) + kRecordSize * static_cast<std::uint64_t>(qsoNumber);
+  if (im.records->read(offset, im.record.data(), kRecordSize) < kRecordSize) {
+    qsoNumber = 0;
+    return;
+  }
+
+  const std::int32_t textPointer = static_cast<std::int32_t>(
+      byteAt(r, 54) | (byteAt(r, 55) << 8) | (byteAt(r, 56) << 16) | (byteAt(r, 57) << 24));
+  if (textPointer > 0 && im.texts) {
+    // Whatever lies beyond the end of the companion file counts as absent:
+    // a missing length byte is 0 and a text keeps only the bytes that exist.
+    unsigned char lengths[3] = {};
+    const std::size_t gotLengths =
+        im.texts->read(static_cast<std::uint64_t>(textPointer), reinterpret_cast<char*>(lengths), 3);
+    for (std::size_t i = gotLengths; i < 3; ++i) lengths[i] = 0;
+    const std::size_t total = std::size_t{lengths[0]} + lengths[1] + lengths[2];
+    const std::size_t got =
+        im.texts->read(static_cast<std::uint64_t>(textPointer) + 3, im.textBlock.data(), total);
+    const std::string_view block(im.textBlock.data(), got);
+    std::size_t at = 0;
+    std::string* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::size_t from = std::min<std::size_t>(at, block.size());
+      assignCompanionText(*targets[i], block.substr(from, lengths[i]));
+      at += lengths[i];
+    }
+  }
+
+  assignTrimmed(qso.callSign, r + 1, 7);
+  for (std::size_t n = sjis::length(qso.callSign); n < 6; ++n) qso.callSign += ' ';
+  assignTrimmed(qso.portableSuffix, r + 8, 3);
+
+  if (qso.portableSuffix.empty()) {
+    qso.fullCall = qso.callSign;
+  } else {
+    constexpr std::string_view marker = "$DX";
+    const bool prefixForm = (!qso.dbrText2.empty() && qso.dbrText2.find(marker) != std::string::npos) ||
+                            (!qso.dbrText3.empty() && qso.dbrText3.find(marker) != std::string::npos);
+    if (prefixForm) {
+      qso.fullCall = qso.portableSuffix;
+      qso.fullCall += '/';
+      qso.fullCall += qso.callSign;
+    } else {
+      qso.fullCall = qso.callSign;
+      qso.fullCall += '/';
+      qso.fullCall += qso.portableSuffix;
+    }
+  }
+
+  assignStripped(qso.shortText1, r + 11, 6);
+  assignStripped(qso.shortText2, r + 17, 6);
+
+  const unsigned f = byteAt(r, 26);
+  if (f <= 128) {
+    qso.frequencyText.assign(r + 23, 4);
+  } else {
+    const unsigned long packed = byteAt(r, 23) | (byteAt(r, 24) << 8) | (byteAt(r, 25) << 16);
+    qso.frequencyText.clear();
+    appendDecimal(qso.frequencyText, static_cast<long long>(packed));
+    unsigned kept = (f >> 3) & 7u;
+    if (kept == 0) kept = 8;
+    const unsigned point = f & 7u;
+    if (qso.frequencyText.size() > kept + 1) qso.frequencyText.resize(kept + 1);
+    if (point + 1 <= qso.frequencyText.size()) {
+      qso.frequencyText[point] = '.';
+    } else {
+      Freq_Check();
+      std::string& m = im.message;
+      m.assign(msg::qsoNumberPrefix);
+      appendDecimal(m, qsoNumber);
+      m += msg::frequencyOdd;
+      m += '\n';
+      m += qso.band;
+      m += msg::frequencyAssumed;
+      sink_.showMessage(m, title::app);
+    }
+  }
+  const std::string_view trimmedFrequency = sjis::trim(qso.frequencyText);
+  if (trimmedFrequency.size() != qso.frequencyText.size())
+    qso.frequencyText = std::string(trimmedFrequency);
+  Freq_Check();
+
+  assignStripped(qso.mode, r + 27, 3);
+  assignStripped(qso.longText, r + 30, 12);
+  assignStripped(qso.flag1, r + 42, 1);
+  assignStripped(qso.flag2, r + 43, 1);
+  assignStripped(qso.flag3, r + 44, 1);
+  decodeDate(qso.qsoDate, byteAt(r, 45), byteAt(r, 46), byteAt(r, 47));
+  decodeTime(qso.qsoTime, byteAt(r, 48), byteAt(r, 49));
+  decodeReport(qso.report1, byteAt(r, 50), byteAt(r, 51));
+  decodeReport(qso.report2, byteAt(r, 52), byteAt(r, 53));
+}
+
+void HamlogDatabase::Freq_Check() {
+  qso.band.assign(bandOf(qso.frequencyText));
+  if (!qso.band.empty()) return;
+  std::string& m = impl_->message;
+  m.assign(msg::qsoNumberPrefix);
+  appendDecimal(m, qsoNumber);
+  m += msg::frequencyInvalid;
+  m += '\n';
+  m += qso.frequencyText;
+  sink_.showMessage(m, title::app);
+}
+
+}  // namespace neb
