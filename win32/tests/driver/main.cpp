@@ -1,0 +1,671 @@
+// End-to-end scenarios for neb01.exe, run under Wine or Windows:
+//   neb01-e2e SCENARIO --neb01 EXE --nebmenu EXE [--extract EXE] [--root DIR] [--shots DIR]
+//   neb01-e2e list
+//   neb01-e2e gen COUNT OUT.DBS
+// Each scenario builds its own suite directory under the root, starts the
+// program with an exact command line, drives it like a user and prints one
+// PASS or FAIL line per check. The exit code is the number of failures.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../../control_ids.hpp"
+#include "fixture.hpp"
+#include "ui.hpp"
+
+namespace fs = std::filesystem;
+using namespace e2e;
+using neb::win32::ControlId;
+
+namespace {
+
+constexpr DWORD kStartMs = 30000;  // a cold Wine start can take seconds
+constexpr DWORD kStepMs = 15000;
+
+// ---------------------------------------------------------------- output
+
+std::string utf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                      nullptr);
+  return s;
+}
+
+std::string shown(const std::wstring& w) {  // printable, line feeds visible
+  std::string s = utf8(w), out;
+  for (char c : s) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return "\"" + out + "\"";
+}
+
+std::string shownBytes(const std::string& sj) {
+  int n = MultiByteToWideChar(932, 0, sj.data(), static_cast<int>(sj.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(932, 0, sj.data(), static_cast<int>(sj.size()), w.data(), n);
+  return shown(w);
+}
+
+void say(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+struct Options {
+  std::wstring neb01, nebmenu, extract, root = L"C:\\neb-e2e", shots;
+};
+
+class Scenario {
+public:
+  Scenario(std::string name, const Options& opt) : name_(std::move(name)), opt_(opt) {}
+
+  bool check(bool ok, const std::string& what) {
+    say((ok ? "PASS " : "FAIL ") + name_ + ": " + what);
+    if (!ok) ++failures_;
+    return ok;
+  }
+  bool same(const std::wstring& got, const std::wstring& want, const std::string& what) {
+    return check(got == want, what + (got == want ? "" : " (got " + shown(got) + ", want " +
+                                                             shown(want) + ")"));
+  }
+  void note(const std::string& what) { say("NOTE " + name_ + ": " + what); }
+  int failures() const { return failures_; }
+
+  // ---------------------------------------------------- the suite directory
+
+  std::wstring dir;
+  std::wstring path(const std::wstring& rel) const { return dir + L"\\" + rel; }
+  std::wstring exe() const { return path(L"neb01.exe"); }
+  std::wstring env() const { return path(L"ENV.DAT"); }
+  std::wstring work() const { return path(L"data\\Work.Txt"); }
+  std::wstring temp() const { return path(L"nebwdw.tmp"); }
+  std::wstring record() const { return path(L"menu-record.txt"); }
+
+  bool prepare() {
+    dir = opt_.root + L"\\" + fromUtf8(name_);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    fs::create_directories(dir + L"\\data", ec);
+    bool ok = CopyFileW(opt_.neb01.c_str(), exe().c_str(), FALSE) &&
+              CopyFileW(opt_.nebmenu.c_str(), path(L"nebmenu.exe").c_str(), FALSE);
+    return check(ok, "suite directory prepared in " + utf8(dir));
+  }
+
+  // ---------------------------------------------------- the program
+
+  Process proc;
+  HWND main = nullptr;
+  std::wstring argText;
+
+  // Starts neb01 with the exact command line "<dir>\neb01.exe <argText>".
+  bool launch(const std::wstring& argumentText) {
+    argText = argumentText;
+    std::wstring cmd = exe();
+    if (!argText.empty()) cmd += L" " + argText;
+    SetEnvironmentVariableW(L"NEB01_MENU_RECORD", record().c_str());
+    return check(proc.start(exe(), cmd, dir), "started " + shown(cmd));
+  }
+
+  bool waitMain() {
+    main = waitMainWindow(proc.pid(), kStartMs);
+    return check(main != nullptr, "main window shown");
+  }
+
+  HWND control(int id) const { return GetDlgItem(main, id); }
+  HWND control(ControlId id) const { return control(static_cast<int>(id)); }
+  std::wstring textOf(ControlId id) const { return windowText(control(id)); }
+
+  MessageBoxInfo expectBox(const std::wstring& text, const std::wstring& caption, bool yesNo,
+                           const std::string& what, DWORD timeout = kStepMs) {
+    MessageBoxInfo box = waitMessageBox(proc.pid(), timeout, seenBoxes_);
+    if (!check(static_cast<bool>(box), what + ": box shown")) return box;
+    seenBoxes_.push_back(box.hwnd);
+    same(box.text, text, what + ": text");
+    same(box.caption, caption, what + ": caption");
+    if (yesNo) {
+      check(box.yes && box.no && !box.ok, what + ": Yes and No buttons");
+      check(box.icon, what + ": exclamation icon");
+    } else {
+      check(box.ok && !box.yes && !box.no, what + ": OK button only");
+      check(!box.icon, what + ": no icon");
+    }
+    return box;
+  }
+
+  void answerBox(const MessageBoxInfo& box, int id, const std::string& what) {
+    if (box) check(answer(box, id), what);
+  }
+
+  // The hand-off: the program ends and the menu stand-in records exactly
+  // "<dir>\nebmenu.exe <argument text>", once.
+  void expectHandoff(const std::string& what) {
+    bool ended = proc.waitExit(kStepMs);
+    check(ended, what + ": program ended");
+    if (!ended) proc.kill();
+    const std::wstring want = dir + L"\\nebmenu.exe " + argText;
+    std::wstring got;
+    waitFor(
+        [&] {
+          auto text = readFile(record());
+          if (!text || text->empty() || text->back() != '\n') return false;
+          got = fromUtf8(*text);
+          return true;
+        },
+        kStepMs);
+    Sleep(300);  // a second start would show up here
+    if (auto text = readFile(record())) got = fromUtf8(*text);
+    while (!got.empty() && (got.back() == L'\n' || got.back() == L'\r')) got.pop_back();
+    same(got, want, what + ": nebmenu.exe started once with the exact command line");
+  }
+
+  void shot(const std::vector<HWND>& windows, const std::wstring& name) {
+    if (opt_.shots.empty()) return;
+    CreateDirectoryW(opt_.shots.c_str(), nullptr);
+    check(screenshot(windows, opt_.shots + L"\\" + name + L".bmp"), "screenshot " + utf8(name));
+  }
+
+  // ---------------------------------------------------- the command-line twin
+
+  // Runs neb01-extract on the same files; returns its work file or nothing.
+  std::optional<std::string> extractWithCli(bool check1, bool check2) {
+    if (opt_.extract.empty()) {
+      note("no --extract given; command-line comparison skipped");
+      return std::nullopt;
+    }
+    const std::wstring cliDir = path(L"cli");
+    CreateDirectoryW(cliDir.c_str(), nullptr);
+    const std::wstring out = cliDir + L"\\Work.Txt";
+    std::wstring cmd = L"neb01-extract.exe";
+    if (check1) cmd += L" --area-suffix";
+    if (check2) cmd += L" --mode-table " + path(L"Mode.txt");
+    cmd += L" --env " + env() + L" --out " + out;
+    Process cli;
+    if (!check(cli.start(opt_.extract, cmd, cliDir), "neb01-extract started: " + shown(cmd))) {
+      return std::nullopt;
+    }
+    if (!check(cli.waitExit(120000), "neb01-extract finished")) {
+      cli.kill();
+      return std::nullopt;
+    }
+    check(cli.exitCode() == 0, "neb01-extract exit code 0 (got " +
+                                   std::to_string(cli.exitCode()) + ")");
+    return readFile(out);
+  }
+
+  // Option > Hamlog file definition, picking the given file.
+  void defineFromMenu(const std::wstring& file) {
+    postMenu(main, neb::win32::kMenuHamlogSet);
+    HWND dlg = waitFileDialog(proc.pid(), kStepMs);
+    if (!check(dlg != nullptr, "Open-file dialog from the menu")) return;
+    same(windowText(dlg), L"HamLog ﾌｧｲﾙを定義します", "dialog title");
+    fileDialogOpen(dlg, file);
+    check(waitFor([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, kStepMs),
+          "dialog closed");
+    waitFor([&] { return textOf(neb::win32::kLabel1) == file; }, kStepMs);
+  }
+
+  ~Scenario() { proc.kill(); }
+
+private:
+  std::string name_;
+  const Options& opt_;
+  std::vector<HWND> seenBoxes_;
+  int failures_ = 0;
+};
+
+const std::wstring kMarker = L"###初期設定済み###";
+const std::wstring kAskText = L"HAMLOG ファイルが見つかりません探しますか？";
+const std::wstring kDialogTitle = L"HamLog ﾌｧｲﾙを定義します";
+
+std::string crlf(const std::vector<std::wstring>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += sjis(l) + "\r\n";
+  return out;
+}
+
+void setCheck(Scenario& s, ControlId id, bool want, const std::string& what) {
+  HWND box = s.control(id);
+  if (isChecked(box) != want) click(box);
+  s.check(waitFor([&] { return isChecked(box) == want; }, 5000),
+          what + (want ? " ticked" : " unticked"));
+}
+
+bool digitsOnly(const std::wstring& s) {
+  if (s.empty()) return false;
+  for (wchar_t c : s) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+// ======================================================================
+// Scenarios
+
+// The window as it first opens, and Stop outside a run.
+int scenarioWindow(const Options& opt) {
+  Scenario s("window", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring dbs = s.path(L"LOG\\HAMLOG.DBS");
+  CreateDirectoryW(s.path(L"LOG").c_str(), nullptr);
+  writeDatabase(dbs, {}, 10);
+  writeFile(s.env(), crlf({L"#01," + dbs, L"$JA", kMarker}));  // no Mode.txt here
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+
+  s.same(windowText(s.main), L"HAMLOG からの抽出", "window caption");
+  s.same(s.textOf(neb::win32::kLabel1), dbs, "Label1 shows the HAMLOG path");
+  s.same(s.textOf(neb::win32::kCommand1), L"開始", "Command1 caption");
+  s.same(s.textOf(neb::win32::kCommand2), L"中止", "Command2 caption");
+  s.same(s.textOf(neb::win32::kCheck1), L"/JA1 =>  /1  変換", "Check1 caption");
+  s.same(s.textOf(neb::win32::kCheck2), L"モード 形式変換", "Check2 caption");
+  s.same(s.textOf(neb::win32::kLabel2), L"", "Label2 empty before a run");
+  s.same(s.textOf(neb::win32::kLabel3), L"", "Label3 empty before a run");
+  s.check(isEnabled(s.control(neb::win32::kCommand1)), "Command1 enabled");
+  s.check(!isEnabled(s.control(neb::win32::kCheck2)), "Check2 disabled without Mode.txt");
+
+  RECT r{};
+  GetWindowRect(s.main, &r);
+  const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+  const int sx = GetSystemMetrics(SM_CXSCREEN) / 2, sy = GetSystemMetrics(SM_CYSCREEN) / 2;
+  s.check(std::abs(cx - sx) <= 8 && std::abs(cy - sy) <= 8,
+          "window centred on the screen (centre " + std::to_string(cx) + "," +
+              std::to_string(cy) + ")");
+  Sleep(300);  // let it paint
+  s.shot({s.main}, L"main-window");
+
+  click(s.control(neb::win32::kCommand2));
+  s.expectHandoff("Stop before any run");
+  s.check(!fileExists(s.work()) && !fileExists(s.temp()), "no work file and no nebwdw.tmp");
+  return s.failures();
+}
+
+// Start on a generated database; the result must equal the command-line
+// twin's for the same inputs, and the conversions must show in the lines.
+int scenarioExtract(const Options& opt, const std::string& name, bool check1, bool check2) {
+  Scenario s(name, opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring dbs = s.path(L"HAMLOG.DBS");
+  std::vector<Qso> first(4);
+  first[0].suffix = "JR2";
+  first[0].mode = "LSB";
+  first[1].suffix = "ja1";  // case-sensitive: stays
+  first[1].mode = "lsb";
+  first[2].suffix = "JA1";  // JA -> 1, then the entry "1" -> empty
+  first[2].mode = "NFM";
+  first[3].suffix = "7K3";
+  first[3].mode = "A1A";
+  const std::uint32_t count = 2500;
+  writeDatabase(dbs, first, count, 7);
+  writeFile(s.env(), crlf({L"#01," + dbs, L"$JA", L"$JR", L"$JD1", L"$7K", L"$1", kMarker}));
+  writeFile(s.path(L"Mode.txt"), crlf({L"SSB, LSB ,USB", L"fm,nfm", L"CW,A1A", L"AM,LSB"}));
+  const std::string old = "\"OLD\",\"work file\"\r\n";
+  writeFile(s.work(), old);
+
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+  s.check(isEnabled(s.control(neb::win32::kCheck2)), "Check2 enabled with Mode.txt");
+  setCheck(s, neb::win32::kCheck1, check1, "Check1");
+  setCheck(s, neb::win32::kCheck2, check2, "Check2");
+  click(s.control(neb::win32::kCommand1));
+  s.expectHandoff("finished run");
+  s.check(!fileExists(s.temp()), "no nebwdw.tmp left");
+
+  auto work = readFile(s.work());
+  if (!s.check(work.has_value(), "Work.Txt written")) return s.failures();
+  const auto lines = splitLines(*work);
+  s.check(lines.size() == count && work->size() >= 2 && work->substr(work->size() - 2) == "\r\n",
+          "one CR LF line per QSO (" + std::to_string(lines.size()) + " lines)");
+  bool shapeOk = true;
+  for (std::size_t i = 0; i < lines.size() && shapeOk; ++i) {
+    auto f = workFields(lines[i]);
+    char num[16];
+    std::snprintf(num, sizeof num, "%010zu", i + 1);
+    shapeOk = f.size() == 20 && f[0] == "NEBWD" && f[18] == num;
+  }
+  s.check(shapeOk, "every line has 20 fields, the tag and its QSO number");
+
+  struct Want {
+    std::size_t line;
+    std::string field3, field7;
+  };
+  const Want wants[] = {
+      {0, check1 ? "2" : "JR2", check2 ? "SSB" : "LSB"},
+      {1, "ja1", "lsb"},
+      {2, check1 ? "" : "JA1", check2 ? "FM" : "NFM"},
+      {3, check1 ? "3" : "7K3", check2 ? "CW" : "A1A"},
+  };
+  for (const Want& w : wants) {
+    if (w.line >= lines.size()) break;
+    auto f = workFields(lines[w.line]);
+    if (f.size() != 20) continue;
+    s.check(f[2] == w.field3 && f[6] == w.field7,
+            "QSO " + std::to_string(w.line + 1) + " suffix/mode " + shownBytes(f[2]) + "/" +
+                shownBytes(f[6]) + ", want " + shownBytes(w.field3) + "/" + shownBytes(w.field7));
+  }
+
+  if (auto cli = s.extractWithCli(check1, check2)) {
+    bool equal = *cli == *work;
+    std::size_t at = 0;
+    while (!equal && at < cli->size() && at < work->size() && (*cli)[at] == (*work)[at]) ++at;
+    s.check(equal, "Work.Txt byte-identical to neb01-extract's" +
+                       (equal ? std::string() : " (first difference at byte " + std::to_string(at) + ")"));
+  }
+  return s.failures();
+}
+
+// Stop (or the close box) in the middle of a long run.
+int scenarioInterrupt(const Options& opt, const std::string& name, bool closeBox) {
+  Scenario s(name, opt);
+  if (!s.prepare()) return s.failures();
+  const std::uint32_t count = 1000000;
+  const std::wstring shared = opt.root + L"\\shared";
+  const std::wstring dbs = shared + L"\\BIG.DBS";
+  CreateDirectoryW(shared.c_str(), nullptr);
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExW(dbs.c_str(), GetFileExInfoStandard, &a) ||
+      a.nFileSizeLow != 449 + 58ull * count) {
+    s.check(writeDatabase(dbs, {}, count, 11), "large database written");
+  }
+  writeFile(s.env(), crlf({L"#01," + dbs, L"$JA"}));
+  std::string old;
+  for (int i = 1; i <= 3; ++i) old += "\"NEBWD\",\"old line " + std::to_string(i) + "\"\r\n";
+  writeFile(s.work(), old);
+
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+  click(s.control(neb::win32::kCommand1));
+  std::wstring progress;
+  const bool midRun = waitFor(
+      [&] {
+        progress = s.textOf(neb::win32::kLabel3);
+        return digitsOnly(progress) && std::stoul(progress) >= 100;
+      },
+      kStartMs);
+  if (!s.check(midRun && std::stoul(progress) < count,
+               "run in progress (Label3 " + shown(progress) + ")")) {
+    s.proc.kill();
+    return s.failures();
+  }
+  s.same(s.textOf(neb::win32::kLabel2), std::to_wstring(count), "Label2 shows the QSO count");
+  s.check(fileExists(s.temp()), "nebwdw.tmp exists during the run");
+  s.check(!isEnabled(s.control(neb::win32::kCommand1)) &&
+              !isEnabled(s.control(neb::win32::kCheck1)) &&
+              !isEnabled(s.control(neb::win32::kCheck2)),
+          "Command1, Check1 and Check2 disabled during the run");
+  s.check(isEnabled(s.control(neb::win32::kCommand2)), "Command2 enabled during the run");
+
+  if (closeBox) {
+    PostMessageW(s.main, WM_CLOSE, 0, 0);
+  } else {
+    click(s.control(neb::win32::kCommand2));
+  }
+  s.expectHandoff(closeBox ? "close box during the run" : "Stop during the run");
+  s.same(fromUtf8(readFile(s.work()).value_or("<missing>")), fromUtf8(old),
+         "old Work.Txt unchanged");
+  s.check(!fileExists(s.temp()), "no nebwdw.tmp left");
+  return s.failures();
+}
+
+// HAMLOG file missing at start-up, the user answers No; then MENU_X and Start.
+int scenarioStartupNo(const Options& opt) {
+  Scenario s("startup-no", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring missing = s.path(L"NOWHERE\\HAMLOG.DBS");
+  const std::string envText = sjis(L"#01," + missing + L"\r\n  " + kMarker + L"  \r\n\r\n" +
+                                   kMarker + L"extra\r\n$JA\r\n" + kMarker);
+  writeFile(s.env(), envText);
+  if (!s.launch(L" " + s.env())) return s.failures();
+
+  auto box = s.expectBox(missing, L"NEB01", false, "path box");
+  s.answerBox(box, IDOK, "path box answered OK");
+  box = s.expectBox(kAskText, L"NEB01", true, "question");
+  s.answerBox(box, IDNO, "question answered No");
+  if (!s.waitMain()) return s.failures();
+  s.check(!isEnabled(s.control(neb::win32::kCommand1)), "No leaves Command1 disabled");
+  s.same(s.textOf(neb::win32::kLabel1), missing, "Label1 shows the configured path");
+
+  postMenu(s.main, neb::win32::kMenuX);
+  const std::string wantEnv = crlf({L"#01," + missing, L"", kMarker + L"extra", L"$JA"});
+  std::string gotEnv;
+  s.check(waitFor(
+              [&] {
+                gotEnv = readFile(s.env()).value_or("");
+                return gotEnv == wantEnv;
+              },
+              kStepMs),
+          "MENU_X removed every marker line and kept the rest (got " + shownBytes(gotEnv) + ")");
+  s.check(waitFor([&] { return isEnabled(s.control(neb::win32::kCommand1)); }, kStepMs) &&
+              isEnabled(s.control(neb::win32::kCommand2)),
+          "MENU_X enabled Command1 and Command2");
+  s.check(!fileExists(s.path(L"ENV.tmp")), "no ENV.tmp left");
+
+  click(s.control(neb::win32::kCommand1));
+  box = s.expectBox(L"HAMLOG ファイルが定義されていません", L"NEB01", false, "Start without file");
+  s.answerBox(box, IDOK, "answered OK");
+  Sleep(300);
+  s.check(s.proc.running(), "window stays open");
+  s.check(!fileExists(s.temp()) && !fileExists(s.work()), "no nebwdw.tmp, no Work.Txt");
+
+  PostMessageW(s.main, WM_CLOSE, 0, 0);
+  s.expectHandoff("close box");
+  return s.failures();
+}
+
+// HAMLOG file missing at start-up, the user answers Yes: cancel once, pick a
+// file of the wrong kind, then the database.
+int scenarioStartupYes(const Options& opt) {
+  Scenario s("startup-yes", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring old1 = s.path(L"OLD\\HAMLOG.DBS");
+  const std::wstring old2 = s.path(L"OLD2\\HAMLOG.DBS");
+  CreateDirectoryW(s.path(L"LOG").c_str(), nullptr);
+  const std::wstring chosen = s.path(L"LOG\\HAMLOG.DBS");
+  writeDatabase(chosen, {}, 3);
+  writeFile(s.path(L"LOG\\LOG.TXT"), "not a database\r\n");
+  writeFile(s.env(), sjis(L"#01," + old1 + L"\r\n$JA\r\n" + kMarker + L"\r\n#01," + old2 +
+                          L",X\r\n$JD1"));
+  if (!s.launch(L" " + s.env())) return s.failures();
+
+  auto box = s.expectBox(old2, L"NEB01", false, "path box (later #01 wins)");
+  s.answerBox(box, IDOK, "path box answered OK");
+  box = s.expectBox(kAskText, L"NEB01", true, "question");
+  s.shot({box.hwnd}, L"question-box");
+  s.answerBox(box, IDYES, "question answered Yes");
+  HWND dlg = waitFileDialog(s.proc.pid(), kStepMs);
+  if (!s.check(dlg != nullptr, "Open-file dialog shown")) return s.failures();
+  s.same(windowText(dlg), kDialogTitle, "dialog title");
+  fileDialogCancel(dlg);
+
+  box = s.expectBox(old2, L"NEB01", false, "path box again after Cancel");
+  s.answerBox(box, IDOK, "answered OK");
+  box = s.expectBox(kAskText, L"NEB01", true, "question again");
+  s.answerBox(box, IDYES, "answered Yes");
+  dlg = waitFileDialog(s.proc.pid(), kStepMs);
+  if (!s.check(dlg != nullptr, "dialog shown again")) return s.failures();
+  fileDialogOpen(dlg, s.path(L"LOG\\LOG.TXT"));
+  HWND again = waitFileDialog(s.proc.pid(), kStepMs, dlg);
+  s.check(again != nullptr, "a file not ending in .DBS opens the dialog again");
+  s.check(!currentMessageBox(s.proc.pid()), "without a message");
+  if (!again) return s.failures();
+  fileDialogOpen(again, chosen);
+
+  if (!s.waitMain()) return s.failures();
+  s.same(s.textOf(neb::win32::kLabel1), chosen, "Label1 shows the chosen file");
+  s.check(isEnabled(s.control(neb::win32::kCommand1)), "Command1 enabled");
+  const std::string wantEnv =
+      crlf({L"#01," + chosen, L"$JA", kMarker, L"#01," + chosen, L"$JD1"});
+  const std::string gotEnv = readFile(s.env()).value_or("");
+  s.check(gotEnv == wantEnv,
+          "every #01, line rewritten, the rest kept (got " + shownBytes(gotEnv) + ")");
+  s.check(!fileExists(s.path(L"ENV.tmp")), "no ENV.tmp left");
+
+  click(s.control(neb::win32::kCommand2));
+  s.expectHandoff("Stop");
+  return s.failures();
+}
+
+// Option > Hamlog file definition from the open window; the next Start reads
+// the newly defined database.
+int scenarioMenuDefine(const Options& opt) {
+  Scenario s("menu-define", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring first = s.path(L"A\\HAMLOG.DBS");
+  const std::wstring second = s.path(L"B\\hamlog.dbs");
+  CreateDirectoryW(s.path(L"A").c_str(), nullptr);
+  CreateDirectoryW(s.path(L"B").c_str(), nullptr);
+  writeDatabase(first, {}, 40);
+  writeDatabase(second, {}, 7);
+  writeFile(s.env(), crlf({L"$JA", L"#01," + first, kMarker}));
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+
+  s.defineFromMenu(second);
+  s.same(s.textOf(neb::win32::kLabel1), second, "Label1 refreshed");
+  const std::string gotEnv = readFile(s.env()).value_or("");
+  s.check(gotEnv == crlf({L"$JA", L"#01," + second, kMarker}),
+          "#01, line rewritten with the name as chosen (got " + shownBytes(gotEnv) + ")");
+
+  click(s.control(neb::win32::kCommand1));
+  s.expectHandoff("run on the new database");
+  s.check(splitLines(readFile(s.work()).value_or("")).size() == 7,
+          "Work.Txt holds the 7 QSOs of the newly defined database");
+  return s.failures();
+}
+
+// Start-up failures before the window: the box, then the hand-off.
+int scenarioBadArgument(const Options& opt) {
+  Scenario s("bad-argument", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring noEnv = L"環境ﾌｧｲﾙが見当たりません";
+  struct Case {
+    std::wstring argText, text;
+  };
+  const Case cases[] = {
+      {L"", L"環境変数がない為実行できません"},
+      {L"X", L"環境変数がない為実行できません"},
+      {L" " + s.path(L"MISSING.DAT"), noEnv},
+      {s.env(), noEnv},  // the first character is skipped: ":\..." is no file
+  };
+  writeFile(s.env(), crlf({L"#01,C:\\X.DBS"}));
+  int failures = s.failures();
+  for (const Case& c : cases) {
+    DeleteFileW(s.record().c_str());
+    Scenario one("bad-argument", opt);
+    one.dir = s.dir;
+    const std::string what = "argument " + shown(c.argText);
+    if (one.launch(c.argText)) {
+      auto box = one.expectBox(c.text, L"NEBWD", false, what);
+      one.answerBox(box, IDOK, what + ": answered OK");
+      one.expectHandoff(what);
+    }
+    failures += one.failures();
+  }
+  return failures;
+}
+
+// Invalid and doubtful frequencies: a box per QSO, the run goes on after OK.
+int scenarioBadFrequency(const Options& opt) {
+  Scenario s("bad-frequency", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring dbs = s.path(L"HAMLOG.DBS");
+  std::vector<Qso> qsos(6);
+  textFreq(qsos[1], "9");           // no band
+  packedFreq(qsos[3], 430, 1, 7);   // point beyond the kept digits: "43"
+  textFreq(qsos[4], "5.0");         // no band
+  writeDatabase(dbs, qsos, 6);
+  writeFile(s.env(), crlf({L"#01," + dbs}));
+  const std::string old = "\"OLD\"\r\n";
+  writeFile(s.work(), old);
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+  click(s.control(neb::win32::kCommand1));
+
+  auto box = s.expectBox(L"交信番号 2 の交信周波数は 無効です\n9", L"NEB01", false, "QSO 2");
+  s.check(s.proc.running() && readFile(s.work()) == old, "run waits; Work.Txt not yet replaced");
+  Sleep(300);
+  s.shot({s.main, box.hwnd}, L"frequency-box");
+  s.answerBox(box, IDOK, "QSO 2 answered OK");
+  box = s.expectBox(L"交信番号 4 の交信周波数が変です\n430 MHz と判断しました", L"NEB01", false,
+                    "QSO 4 warning");
+  s.answerBox(box, IDOK, "QSO 4 answered OK");
+  box = s.expectBox(L"交信番号 5 の交信周波数は 無効です\n5.0", L"NEB01", false, "QSO 5");
+  s.answerBox(box, IDOK, "QSO 5 answered OK");
+  s.expectHandoff("run finished");
+
+  const auto work = readFile(s.work()).value_or("");
+  const auto lines = splitLines(work);
+  std::string bands;
+  for (const auto& l : lines) {
+    auto f = workFields(l);
+    bands += (f.size() == 20 ? f[5] : "?") + "|";
+  }
+  s.check(bands == "7|||7|430||7|", "every QSO written, bands " + bands);
+
+  if (auto cli = s.extractWithCli(false, false)) {
+    s.check(*cli == work, "Work.Txt byte-identical to neb01-extract's");
+  }
+  return s.failures();
+}
+
+}  // namespace
+
+// ======================================================================
+
+int wmain(int argc, wchar_t** argv) {
+  const std::map<std::string, std::function<int(const Options&)>> scenarios = {
+      {"window", scenarioWindow},
+      {"extract", [](const Options& o) { return scenarioExtract(o, "extract", false, false); }},
+      {"extract-check1", [](const Options& o) { return scenarioExtract(o, "extract-check1", true, false); }},
+      {"extract-check2", [](const Options& o) { return scenarioExtract(o, "extract-check2", false, true); }},
+      {"extract-both", [](const Options& o) { return scenarioExtract(o, "extract-both", true, true); }},
+      {"stop", [](const Options& o) { return scenarioInterrupt(o, "stop", false); }},
+      {"close-box", [](const Options& o) { return scenarioInterrupt(o, "close-box", true); }},
+      {"startup-no", scenarioStartupNo},
+      {"startup-yes", scenarioStartupYes},
+      {"menu-define", scenarioMenuDefine},
+      {"bad-argument", scenarioBadArgument},
+      {"bad-frequency", scenarioBadFrequency},
+  };
+  if (argc < 2) {
+    say("usage: neb01-e2e SCENARIO|list|gen ...");
+    return 2;
+  }
+  const std::string what = utf8(argv[1]);
+  if (what == "list") {
+    for (const auto& [name, fn] : scenarios) say(name);
+    return 0;
+  }
+  if (what == "gen" && argc == 4) {
+    return writeDatabase(windowsPath(argv[3]), {}, static_cast<std::uint32_t>(std::wcstoul(argv[2], nullptr, 10)), 3) ? 0 : 1;
+  }
+  Options opt;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::wstring key = argv[i], value = windowsPath(argv[i + 1]);
+    if (key == L"--neb01") opt.neb01 = value;
+    else if (key == L"--nebmenu") opt.nebmenu = value;
+    else if (key == L"--extract") opt.extract = value;
+    else if (key == L"--root") opt.root = value;
+    else if (key == L"--shots") opt.shots = value;
+  }
+  auto it = scenarios.find(what);
+  if (it == scenarios.end() || opt.neb01.empty() || opt.nebmenu.empty()) {
+    say("unknown scenario or missing --neb01/--nebmenu: " + what);
+    return 2;
+  }
+  std::error_code ec;
+  fs::create_directories(opt.root, ec);
+  const int failures = it->second(opt);
+  say(std::string(failures ? "FAILED " : "PASSED ") + what);
+  return failures;
+}
