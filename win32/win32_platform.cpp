@@ -1,0 +1,518 @@
+#include "win32_platform.hpp"
+
+#include <commctrl.h>
+#include <cderr.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "command_line.hpp"
+#include "control_ids.hpp"
+#include "cp932.hpp"
+
+namespace neb::win32 {
+namespace {
+
+using app::Control;
+
+// The window's client area, 5430 x 4005 twips, in pixels at 96 dpi.
+constexpr int kClientWidth = 362;
+constexpr int kClientHeight = 267;
+
+enum class FontKind { Window, Gothic };
+
+struct ControlSpec {
+  ControlId id;
+  const wchar_t* className;
+  const wchar_t* text;
+  DWORD style;
+  DWORD exStyle;
+  FontKind font;
+  RECT bounds;  // left, top, width, height at 96 dpi
+};
+
+// Creation order is the tab order: Start, Stop, then the two check boxes.
+// The frames come last so that they lie below the controls they hold.
+const ControlSpec kControls[] = {
+    {kLabel2, L"STATIC", L"", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | SS_SUNKEN, 0, FontKind::Gothic,
+     {30, 42, 140, 26}},
+    {kLabel3, L"STATIC", L"", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | SS_SUNKEN, 0, FontKind::Gothic,
+     {192, 42, 140, 26}},
+    {kCommand1, L"BUTTON", L"開始", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, FontKind::Gothic,
+     {40, 92, 120, 32}},
+    {kCommand2, L"BUTTON", L"中止", BS_PUSHBUTTON | WS_TABSTOP, 0, FontKind::Gothic, {202, 92, 120, 32}},
+    {kCheck1, L"BUTTON", L"/JA1 =>  /1  変換", BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
+     {40, 138, 290, 22}},
+    {kCheck2, L"BUTTON", L"モード 形式変換", BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
+     {40, 166, 290, 22}},
+    {kLabel1, L"STATIC", L"ﾌｧｲﾙ名未設定", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, FontKind::Gothic,
+     {12, 214, 338, 44}},
+    {kFrame2, L"BUTTON", L"件数", BS_GROUPBOX | WS_GROUP, 0, FontKind::Gothic, {18, 20, 326, 60}},
+    {kFrame1, L"BUTTON", L"データ抽出", BS_GROUPBOX, 0, FontKind::Gothic, {6, 4, 350, 198}},
+};
+
+constexpr std::size_t slot(int id) { return static_cast<std::size_t>(id - kCommand1); }
+
+int scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+
+HFONT makeFont(const wchar_t* face, int hundredthsOfPoint, UINT dpi) {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(hundredthsOfPoint, static_cast<int>(dpi), 7200);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+  wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+  return CreateFontIndirectW(&lf);
+}
+
+// Per-monitor DPI functions exist from Windows 10 1607 on; looked up at run
+// time so that the program still starts on older systems.
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+
+template <class Fn>
+Fn user32Function(const char* name) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (!user32) return nullptr;
+  FARPROC proc = GetProcAddress(user32, name);
+  Fn fn;
+  static_assert(sizeof fn == sizeof proc);
+  std::memcpy(&fn, &proc, sizeof fn);
+  return fn;
+}
+
+std::wstring utf8ToWide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string wideToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string systemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (text.empty()) text = L"error " + std::to_wstring(error);
+  return wideToUtf8(text);
+}
+
+constexpr wchar_t kCaption[] = L"HAMLOG からの抽出";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr DWORD kDialogBufferChars = 32768;
+
+}  // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFile_(kDialogBufferChars, L'\0') {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &Win32Platform::windowProc;
+  wc.hInstance = instance_;
+  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));               // IDC_ARROW
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = kMainWindowClass;
+  if (!RegisterClassExW(&wc)) throw std::runtime_error("RegisterClassEx: " + systemMessage(GetLastError()));
+
+  menuBar_ = CreateMenu();
+  HMENU op = CreatePopupMenu();
+  AppendMenuW(op, MF_STRING, kMenuHamlogSet, L"Hamlog ﾌｧｲﾙ設定");
+  AppendMenuW(op, MF_STRING, kMenuX, L"MENU で環境設定");
+  AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(op), L"Option");
+
+  window_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            kClientWidth, kClientHeight, nullptr, menuBar_, instance_, this);
+  if (!window_) throw std::runtime_error("CreateWindowEx: " + systemMessage(GetLastError()));
+  dpi_ = windowDpi();
+  createFonts(dpi_);
+  createControls();
+  applyLayout(dpi_);
+  centre();
+}
+
+Win32Platform::~Win32Platform() {
+  if (window_) DestroyWindow(window_);
+  if (windowFont_) DeleteObject(windowFont_);
+  if (gothicFont_) DeleteObject(gothicFont_);
+}
+
+UINT Win32Platform::windowDpi() const {
+  static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow) {
+    const UINT dpi = getDpiForWindow(window_);
+    if (dpi) return dpi;
+  }
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+void Win32Platform::createFonts(UINT dpi) {
+  HFONT window = makeFont(L"ＭＳ 明朝", 975, dpi);
+  HFONT gothic = makeFont(L"ＭＳ Ｐゴシック", 900, dpi);
+  for (const ControlSpec& spec : kControls) {
+    HWND hwnd = controls_[slot(spec.id)];
+    if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font == FontKind::Window ? window : gothic), TRUE);
+  }
+  if (windowFont_) DeleteObject(windowFont_);
+  if (gothicFont_) DeleteObject(gothicFont_);
+  windowFont_ = window;
+  gothicFont_ = gothic;
+}
+
+void Win32Platform::createControls() {
+  for (const ControlSpec& spec : kControls) {
+    HWND hwnd = CreateWindowExW(spec.exStyle, spec.className, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0,
+                                0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+                                nullptr);
+    if (!hwnd) throw std::runtime_error("CreateWindowEx: " + systemMessage(GetLastError()));
+    controls_[slot(spec.id)] = hwnd;
+    SendMessageW(hwnd, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(spec.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
+  }
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_,
+                             nullptr);
+  if (!tooltip_) return;  // tips are a help, not a need
+  const std::pair<int, const wchar_t*> tips[] = {
+      {kCheck1, L"国内移動局が が /JA1 形式の時の時にチェックします"},
+      {kCheck2, L"Mode が FM SSB 形式で無い時チェックします"},
+  };
+  for (const auto& [id, text] : tips) {
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = window_;
+    ti.uId = reinterpret_cast<UINT_PTR>(controls_[slot(id)]);
+    ti.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
+
+void Win32Platform::applyLayout(UINT dpi) {
+  for (const ControlSpec& spec : kControls) {
+    const RECT& b = spec.bounds;
+    SetWindowPos(controls_[slot(spec.id)], nullptr, scale(b.left, dpi), scale(b.top, dpi), scale(b.right, dpi),
+                 scale(b.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void Win32Platform::centre() {
+  RECT frame{0, 0, scale(kClientWidth, dpi_), scale(kClientHeight, dpi_)};
+  static const auto adjustForDpi = user32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  if (!adjustForDpi || !adjustForDpi(&frame, kWindowStyle, TRUE, kWindowExStyle, dpi_))
+    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, kWindowExStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  // The screen is the primary monitor, as the window system measures it.
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  const int left = static_cast<int>((static_cast<double>(screenWidth) - width) / 2.0);
+  const int top = static_cast<int>((static_cast<double>(screenHeight) - height) / 2.0);
+  SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND Win32Platform::control(Control c) const {
+  switch (c) {
+    case Control::Command1: return controls_[slot(kCommand1)];
+    case Control::Command2: return controls_[slot(kCommand2)];
+    case Control::Check1: return controls_[slot(kCheck1)];
+    case Control::Check2: return controls_[slot(kCheck2)];
+    case Control::Label1: return controls_[slot(kLabel1)];
+    case Control::Label2: return controls_[slot(kLabel2)];
+    case Control::Label3: return controls_[slot(kLabel3)];
+    case Control::Op: return nullptr;
+  }
+  return nullptr;
+}
+
+void Win32Platform::show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  SetForegroundWindow(window_);
+  if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(first);
+}
+
+int Win32Platform::run() {
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+    if (!IsDialogMessageW(window_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return got == 0 ? static_cast<int>(msg.wParam) : 1;
+}
+
+template <class Handler>
+void Win32Platform::forward(Handler handler) {
+  if (!form_) return;
+  try {
+    handler(*form_);
+  } catch (const IoError& e) {
+    MessageBoxW(window_, sjisToWide(e.message()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+  } catch (const std::exception& e) {
+    MessageBoxW(window_, utf8ToWide(e.what()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+  } catch (...) {
+    MessageBoxW(window_, L"予期しないエラーが発生しました", L"NEB01", MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+  }
+}
+
+void Win32Platform::onCommand(int id, int code) {
+  switch (id) {
+    case kCommand1:
+      if (code == BN_CLICKED) forward([](app::Form1& f) { f.Command1_Click(); });
+      break;
+    case kCommand2:
+      if (code == BN_CLICKED) forward([](app::Form1& f) { f.Command2_Click(); });
+      break;
+    case kMenuHamlogSet:
+      if (code == 0) forward([](app::Form1& f) { f.hamlog_set_Click(); });
+      break;
+    case kMenuX:
+      if (code == 0) forward([](app::Form1& f) { f.MENU_X_Click(); });
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT CALLBACK Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && self->window_ == hwnd) return self->handle(message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT Win32Platform::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      onCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_SETCURSOR:
+      if (busy_) {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+        return TRUE;
+      }
+      break;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wParam);
+      createFonts(dpi_);
+      applyLayout(dpi_);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_CLOSE:
+      // The close is never refused and never merely destroys the window:
+      // unload processing hands off to the suite menu and ends the process.
+      if (form_) {
+        forward([](app::Form1& f) { f.Form_Unload(); });
+        return 0;
+      }
+      break;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION:
+      if (form_ && (message == WM_QUERYENDSESSION || wParam)) {
+        forward([](app::Form1& f) { f.Form_Unload(); });
+        return TRUE;
+      }
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+app::Answer Win32Platform::messageBox(std::string_view text, std::string_view caption, app::Buttons buttons,
+                                      app::Icon icon) {
+  UINT type = buttons == app::Buttons::YesNo ? MB_YESNO : MB_OK;
+  if (icon == app::Icon::Exclamation) type |= MB_ICONEXCLAMATION;
+  const int result = MessageBoxW(window_, sjisToWide(text).c_str(), sjisToWide(caption).c_str(), type);
+  if (result == IDYES) return app::Answer::Yes;
+  if (result == IDNO) return app::Answer::No;
+  return app::Answer::Ok;
+}
+
+app::OpenFileResult Win32Platform::openFileDialog(const app::OpenFileRequest& request) {
+  const std::wstring title = sjisToWide(request.title);
+  const std::wstring filter = dialogFilter(sjisToWide(request.filter));
+  std::vector<wchar_t> fileTitle(kDialogBufferChars, L'\0');
+
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = window_;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = dialogFile_.data();
+  ofn.nMaxFile = kDialogBufferChars;
+  ofn.lpstrFileTitle = fileTitle.data();
+  ofn.nMaxFileTitle = kDialogBufferChars;
+  ofn.lpstrTitle = title.c_str();
+  // OFN_NOCHANGEDIR: a relative environment file path must keep naming the
+  // same file after the dialog.
+  ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
+
+  app::OpenFileResult result;
+  BOOL chosen = GetOpenFileNameW(&ofn);
+  if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && dialogFile_[0]) {
+    // The remembered name no longer suits the dialog: start afresh.
+    dialogFile_[0] = L'\0';
+    chosen = GetOpenFileNameW(&ofn);
+  }
+  if (!chosen) {
+    if (const DWORD error = CommDlgExtendedError()) {
+      const std::wstring text = L"ファイルを選択する画面を開けません (エラー " + std::to_wstring(error) + L")";
+      MessageBoxW(window_, text.c_str(), L"NEB01", MB_OK | MB_ICONEXCLAMATION);
+    }
+    return result;
+  }
+  result.cancelled = false;
+  result.nativePath = dialogFile_.data();
+  auto path = wideToSjis(dialogFile_.data());
+  auto name = wideToSjis(fileTitle.data());
+  if (path && name) {
+    result.fullPath = std::move(*path);
+    result.fileTitle = std::move(*name);
+  } else {
+    result.representable = false;
+  }
+  return result;
+}
+
+void Win32Platform::setCaption(Control c, std::string_view sjisText) {
+  const std::wstring text = sjisToWide(sjisText);
+  if (c == Control::Op) {
+    ModifyMenuW(menuBar_, 0, MF_BYPOSITION | MF_STRING | MF_POPUP,
+                reinterpret_cast<UINT_PTR>(GetSubMenu(menuBar_, 0)), text.c_str());
+    DrawMenuBar(window_);
+    return;
+  }
+  SetWindowTextW(control(c), text.c_str());
+}
+
+void Win32Platform::setEnabled(Control c, bool enabled) {
+  if (c == Control::Op) {
+    EnableMenuItem(menuBar_, 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(window_);
+    return;
+  }
+  HWND hwnd = control(c);
+  // A disabled control keeps the focus otherwise, and the keyboard goes dead.
+  if (!enabled && GetFocus() == hwnd) {
+    HWND next = GetNextDlgTabItem(window_, hwnd, FALSE);
+    SetFocus(next && next != hwnd ? next : window_);
+  }
+  EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+bool Win32Platform::isChecked(Control c) {
+  HWND hwnd = control(c);
+  return hwnd && SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Platform::setBusyCursor(bool busy) {
+  busy_ = busy;
+  POINT pt;
+  if (!GetCursorPos(&pt)) return;
+  HWND under = WindowFromPoint(pt);
+  if (under == window_ || IsChild(window_, under))
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 : 32512)));  // IDC_WAIT : IDC_ARROW
+}
+
+void Win32Platform::processMessages() { pump(); }
+
+void Win32Platform::pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop
+      return;
+    }
+    if (!IsDialogMessageW(window_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+std::uint64_t Win32Platform::tickMs() { return GetTickCount64(); }
+
+void Win32Platform::startProcess(const NativeString& commandLine) {
+  std::wstring buffer = commandLine;  // CreateProcessW may write into it
+  const std::wstring program = programFileOf(commandLine, applicationDirectory());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &si, &pi)) {
+    const DWORD error = GetLastError();
+    // "起動" (start) in Shift_JIS.
+    throw IoError(Path(program.empty() ? commandLine : program), "\x8b\x4e\x93\xae", systemMessage(error));
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+void Win32Platform::endProcess() { ExitProcess(0); }
+
+void Win32Platform::dismissHelp(const NativeString& helpFile) {
+  const std::string path = wideToSjisLossy(helpFile);
+  WinHelpA(window_, path.c_str(), HELP_QUIT, 0);
+}
+
+NativeString Win32Platform::applicationDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return directoryOf(path);
+}
+
+NativeString Win32Platform::argumentText() { return NativeString(argumentTextOf(GetCommandLineW())); }
+
+}  // namespace neb::win32

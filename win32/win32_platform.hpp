@@ -1,0 +1,79 @@
+// The Win32 front end: the main window Form1 and the platform services the
+// application shell asks for. It forwards window events to Form1 and has no
+// behaviour of its own beyond what the platform must do.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "form1.hpp"
+#include "platform.hpp"
+
+namespace neb::win32 {
+
+class Win32Platform final : public app::Platform {
+public:
+  // Creates the main window hidden and centred on the screen.
+  explicit Win32Platform(HINSTANCE instance);
+  ~Win32Platform() override;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  // Events go to form from now on.
+  void attach(app::Form1& form) { form_ = &form; }
+  void show(int showCommand);
+  HWND window() const { return window_; }
+  HWND control(app::Control control) const;
+  // Runs the message loop until the window is gone.
+  int run();
+
+  app::Answer messageBox(std::string_view text, std::string_view caption, app::Buttons buttons,
+                         app::Icon icon) override;
+  app::OpenFileResult openFileDialog(const app::OpenFileRequest& request) override;
+  void setCaption(app::Control control, std::string_view sjisText) override;
+  void setEnabled(app::Control control, bool enabled) override;
+  bool isChecked(app::Control control) override;
+  void setBusyCursor(bool busy) override;
+  void processMessages() override;
+  std::uint64_t tickMs() override;
+  void startProcess(const NativeString& commandLine) override;
+  [[noreturn]] void endProcess() override;
+  void dismissHelp(const NativeString& helpFile) override;
+  NativeString applicationDirectory() override;
+  NativeString argumentText() override;
+  FileSystem& fileSystem() override { return fileSystem_; }
+
+private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void onCommand(int id, int code);
+  // Runs a Form1 handler; a failure nobody caught ends the program with a box.
+  template <class Handler>
+  void forward(Handler handler);
+
+  void createControls();
+  void createFonts(UINT dpi);
+  void applyLayout(UINT dpi);
+  void centre();
+  UINT windowDpi() const;
+  void pump();
+
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  HMENU menuBar_ = nullptr;
+  HWND tooltip_ = nullptr;
+  std::array<HWND, 9> controls_{};  // by ControlId - kCommand1
+  HFONT windowFont_ = nullptr;
+  HFONT gothicFont_ = nullptr;
+  UINT dpi_ = 96;
+  bool busy_ = false;
+  app::Form1* form_ = nullptr;
+  OsFileSystem fileSystem_;
+  // The Open dialog starts with the file chosen last.
+  std::vector<wchar_t> dialogFile_;
+};
+
+}  // namespace neb::win32
