@@ -69,6 +69,7 @@ void say(const std::string& line) {
 
 struct Options {
   std::wstring neb01, nebmenu, extract, root = L"C:\\neb-e2e", shots;
+  std::uint32_t count = 1000000;  // bench only
 };
 
 class Scenario {
@@ -191,10 +192,10 @@ public:
     const std::wstring cliDir = path(L"cli");
     CreateDirectoryW(cliDir.c_str(), nullptr);
     const std::wstring out = cliDir + L"\\Work.Txt";
-    std::wstring cmd = L"neb01-extract.exe";
+    std::wstring cmd = L"neb01-extract.exe --quiet --app-dir " + dir + L" --output " + out;
     if (check1) cmd += L" --area-suffix";
-    if (check2) cmd += L" --mode-table " + path(L"Mode.txt");
-    cmd += L" --env " + env() + L" --out " + out;
+    if (check2) cmd += L" --mode-convert";
+    cmd += L" " + env();
     Process cli;
     if (!check(cli.start(opt_.extract, cmd, cliDir), "neb01-extract started: " + shown(cmd))) {
       return std::nullopt;
@@ -618,6 +619,68 @@ int scenarioBadFrequency(const Options& opt) {
   return s.failures();
 }
 
+double seconds(ULONGLONG fromMs) { return static_cast<double>(GetTickCount64() - fromMs) / 1000.0; }
+
+// Not a check: the time of a large run through the window (from the Start
+// click to the end of the program) against neb01-extract on the same files.
+int benchmark(const Options& opt) {
+  Scenario s("bench", opt);
+  if (!s.prepare() || opt.extract.empty()) return 1;
+  const std::wstring shared = opt.root + L"\\shared";
+  const std::wstring dbs = shared + L"\\BENCH.DBS";
+  CreateDirectoryW(shared.c_str(), nullptr);
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExW(dbs.c_str(), GetFileExInfoStandard, &a) ||
+      (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow) !=
+          449 + 58ull * opt.count) {
+    s.check(writeDatabase(dbs, {}, opt.count, 5), "database of " + std::to_string(opt.count) +
+                                                      " QSOs written");
+  }
+  writeFile(s.env(), crlf({L"#01," + dbs, L"$JA", L"$JR"}));
+  writeFile(s.path(L"Mode.txt"), crlf({L"SSB,LSB,USB", L"FM,NFM"}));
+
+  auto cliRun = [&](double& secs) {
+    const ULONGLONG t0 = GetTickCount64();
+    auto out = s.extractWithCli(true, true);
+    secs = seconds(t0);
+    return out;
+  };
+  auto windowRun = [&](double& secs) {
+    DeleteFileW(s.record().c_str());
+    Scenario one("bench", opt);
+    one.dir = s.dir;
+    secs = -1;
+    if (!one.launch(L" " + s.env()) || !one.waitMain()) return false;
+    setCheck(one, neb::win32::kCheck1, true, "Check1");
+    setCheck(one, neb::win32::kCheck2, true, "Check2");
+    const ULONGLONG t0 = GetTickCount64();
+    click(one.control(neb::win32::kCommand1));
+    const bool ended = one.proc.waitExit(1800000);
+    secs = seconds(t0);
+    return one.check(ended, "window run ended");
+  };
+
+  double warm = 0, cliBest = 1e9, winBest = 1e9;
+  cliRun(warm);  // fills the file cache for both
+  std::optional<std::string> cliOut;
+  for (int rep = 0; rep < 2; ++rep) {
+    double w = 0, c = 0;
+    if (!windowRun(w)) return 1;
+    cliOut = cliRun(c);
+    say("RUN " + std::to_string(rep + 1) + ": window " + std::to_string(w) + " s, neb01-extract " +
+        std::to_string(c) + " s");
+    winBest = std::min(winBest, w);
+    cliBest = std::min(cliBest, c);
+  }
+  s.check(cliOut && readFile(s.work()) == cliOut, "window and neb01-extract wrote the same file");
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "BENCH %u QSOs: window %.2f s, neb01-extract %.2f s, ratio %.2f (target <= 1.5)",
+                opt.count, winBest, cliBest, winBest / cliBest);
+  say(line);
+  return s.failures();
+}
+
 }  // namespace
 
 // ======================================================================
@@ -657,7 +720,9 @@ int wmain(int argc, wchar_t** argv) {
     else if (key == L"--extract") opt.extract = value;
     else if (key == L"--root") opt.root = value;
     else if (key == L"--shots") opt.shots = value;
+    else if (key == L"--count") opt.count = static_cast<std::uint32_t>(std::wcstoul(value.c_str(), nullptr, 10));
   }
+  if (what == "bench") return benchmark(opt);
   auto it = scenarios.find(what);
   if (it == scenarios.end() || opt.neb01.empty() || opt.nebmenu.empty()) {
     say("unknown scenario or missing --neb01/--nebmenu: " + what);
