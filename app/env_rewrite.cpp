@@ -1,0 +1,72 @@
+#include "env_rewrite.hpp"
+
+#include "native_text.hpp"
+
+namespace neb::app {
+
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t cr = bytes.find('\r', start);
+    if (cr == std::string_view::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, cr - start));
+    start = cr + 1;
+    if (start < bytes.size() && bytes[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::string rewriteText(std::string_view bytes, const LineRule& rule) {
+  std::string out;
+  out.reserve(bytes.size() + 64);
+  for (std::string_view line : splitLines(bytes)) {
+    if (auto written = rule(line)) {
+      out += *written;
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+NativeString rewriteCopyPath(const NativeString& envPath) {
+  const NativeString ending = envPath.size() >= 3 ? envPath.substr(envPath.size() - 3) : NativeString{};
+  bool endsInTmp = ending.size() == 3;
+  for (std::size_t i = 0; i < ending.size() && endsInTmp; ++i) {
+    const auto c = static_cast<unsigned>(ending[i]);
+    const unsigned lower = (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    endsInTmp = lower == static_cast<unsigned>("tmp"[i]);
+  }
+  // A file already named *.tmp would be its own copy; the copy then gets a
+  // name of its own so that the environment file itself is never removed.
+  if (endsInTmp) return envPath + nativeAscii(".new");
+  if (charCount(envPath) < 3) return envPath + nativeAscii(".tmp");
+  return dropLastChars(envPath, 3) + nativeAscii("tmp");
+}
+
+void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule) {
+  const Path target(envPath);
+  const Path copy(rewriteCopyPath(envPath));
+  const std::string newText = rewriteText(fs.readAll(target), rule);
+  try {
+    // A copy left over from an interrupted rewrite may be read-only.
+    if (fs.fileExists(copy)) fs.removeFile(copy);
+    auto out = fs.createTruncate(copy);
+    out->write(newText.data(), newText.size());
+    out->commit();
+    out.reset();
+    fs.replaceFile(copy, target);
+  } catch (const IoError&) {
+    try {
+      fs.removeFile(copy);
+    } catch (const IoError&) {
+      // The next rewrite removes it first.
+    }
+    throw;
+  }
+}
+
+}  // namespace neb::app

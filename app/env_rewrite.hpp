@@ -1,0 +1,36 @@
+// Line-by-line rewrite of the suite's environment file.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_system.hpp"
+#include "text_codec.hpp"
+
+namespace neb::app {
+
+// Given one line without its line end: the text to write in its place, or
+// nullopt to drop it.
+using LineRule = std::function<std::optional<std::string>(std::string_view line)>;
+
+// Lines end at CR LF or a lone CR; a lone LF stays part of its line. A final
+// line without a line end still counts; nothing after the last line end does.
+std::vector<std::string_view> splitLines(std::string_view bytes);
+
+// Every kept or replaced line followed by CR LF.
+std::string rewriteText(std::string_view bytes, const LineRule& rule);
+
+// Where the new text is built: the environment file path with its last three
+// characters replaced by "tmp", in the same directory so that the final
+// rename is atomic.
+NativeString rewriteCopyPath(const NativeString& envPath);
+
+// Builds the new text in the copy, makes it durable and puts it in place of
+// the environment file in one step. Throws IoError; the environment file is
+// then exactly as before and the copy is gone.
+void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule);
+
+}  // namespace neb::app

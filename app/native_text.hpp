@@ -1,0 +1,39 @@
+// Native strings (UTF-16 on Windows, UTF-8 elsewhere) as the window's paths
+// and command lines need them. A character is one code unit on Windows and
+// one code point elsewhere, so a UTF-8 sequence is never split.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "text_codec.hpp"
+
+namespace neb::app {
+
+#ifdef _WIN32
+inline constexpr NativeChar kSeparator = L'\\';
+#else
+inline constexpr NativeChar kSeparator = '/';
+#endif
+
+// ASCII text (file names, fixed parts of command lines) as a native string.
+NativeString nativeAscii(std::string_view ascii);
+
+std::size_t charCount(const NativeString& s);
+// s without its first character (empty when s has none).
+NativeString dropFirstChar(const NativeString& s);
+// s without its last n characters (empty when it has n or fewer).
+NativeString dropLastChars(const NativeString& s, std::size_t n);
+// Leading and trailing blanks (0x20) removed.
+NativeString trimBlanks(const NativeString& s);
+
+// dir + name with a separator between, unless dir already ends with one.
+NativeString joinChecked(const NativeString& dir, std::string_view name);
+// dir + separator + name, by plain concatenation.
+NativeString joinPlain(const NativeString& dir, std::string_view name);
+
+// The suite menu's command line: the application directory, "nebmenu.exe ",
+// then the argument text unchanged.
+NativeString handoffCommandLine(const NativeString& appDir, const NativeString& argumentText);
+
+}  // namespace neb::app
