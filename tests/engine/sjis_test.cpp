@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "file_system.hpp"
+#include "sjis.hpp"
+#include "text_codec.hpp"
+
+namespace neb::test {
+namespace {
+
+// 交 = 8C F0; ｱ (half-width katakana) = B1, one byte.
+const std::string kKanji = "\x8C\xF0";
+
+TEST(Sjis, CountsCharactersNotBytes) {
+  struct Case {
+    std::string s;
+    std::size_t length;
+    std::string left2, dropRight3, char3;
+  };
+  const Case cases[] = {
+      {"ABCD", 4, "AB", "A", "C"},
+      {kKanji + "A" + kKanji, 3, kKanji + "A", "", kKanji},
+      {"\xB1\xB2\xB3" "A", 4, "\xB1\xB2", "\xB1", "\xB3"},
+      // A lead byte without a valid trail is a character of its own.
+      {"\x81 \x81", 3, "\x81 ", "", "\x81"},
+      {"\x81\x7F" "B", 3, "\x81\x7F", "", "B"},
+      {"", 0, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sjis::length(c.s), c.length) << c.s;
+    EXPECT_EQ(sjis::left(c.s, 2), c.left2) << c.s;
+    EXPECT_EQ(sjis::dropRight(c.s, 3), c.dropRight3) << c.s;
+    EXPECT_EQ(sjis::charAt(c.s, 3), c.char3) << c.s;
+  }
+}
+
+TEST(Sjis, TrimAndUpper) {
+  EXPECT_EQ(sjis::trim("  a b  "), "a b");
+  EXPECT_EQ(sjis::trim("\x81\x40" "a\x81\x40"), "\x81\x40" "a\x81\x40");
+  EXPECT_EQ(sjis::trim("\ta\t"), "\ta\t");
+  EXPECT_EQ(sjis::upper("lsb"), "LSB");
+  // Trail bytes that look like a-z stay: 0x83 0x61 is a katakana character.
+  EXPECT_EQ(sjis::upper("\x83\x61" "a"), "\x83\x61" "A");
+  EXPECT_EQ(sjis::upper("\x82\x81\x82\x9A\x82\x60"), "\x82\x60\x82\x79\x82\x60");
+}
+
+TEST(TextCodec, StrictConversionRefusesWhatItCannotHold) {
+  const auto utf8 = sjisToNative("\x8C\xF0\x90\x4D \xB1");
+#ifndef _WIN32
+  ASSERT_TRUE(utf8.has_value());
+  EXPECT_EQ(*utf8, "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1");  // 交信 ｱ
+  EXPECT_EQ(nativeToSjis(*utf8), "\x8C\xF0\x90\x4D \xB1");
+  EXPECT_EQ(nativeToSjis("\xF0\x9F\x98\x80"), std::nullopt);  // no code page 932 form
+  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
+  EXPECT_EQ(sjisToNativeLossy("a\x81 b"), "a\xEF\xBF\xBD b");
+  EXPECT_EQ(nativeToSjisLossy("a\xF0\x9F\x98\x80" "b"), "a?b");
+  EXPECT_EQ(sjisToPath("a\x81"), std::nullopt);
+#endif
+}
+
+TEST(TextCodec, IoErrorNamesTheFileAndTheReason) {
+  const IoError e("/x/LOG.DBS", "\x93\xC7\x82\xDD\x8D\x9E\x82\xDD", "Permission denied");
+  EXPECT_EQ(e.message(), "/x/LOG.DBS \x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD"
+                         "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1: Permission denied");
+  EXPECT_NE(std::string(e.what()).find("Permission denied"), std::string::npos);
+  EXPECT_NE(std::string(e.what()).find("/x/LOG.DBS"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace neb::test
