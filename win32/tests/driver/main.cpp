@@ -98,8 +98,8 @@ public:
   std::wstring temp() const { return path(L"nebwdw.tmp"); }
   std::wstring record() const { return path(L"menu-record.txt"); }
 
-  bool prepare() {
-    dir = opt_.root + L"\\" + fromUtf8(name_);
+  bool prepare(const std::wstring& dirName = L"") {
+    dir = opt_.root + L"\\" + (dirName.empty() ? fromUtf8(name_) : dirName);
     std::error_code ec;
     fs::remove_all(dir, ec);
     fs::create_directories(dir + L"\\data", ec);
@@ -400,6 +400,19 @@ int scenarioInterrupt(const Options& opt, const std::string& name, bool closeBox
     s.proc.kill();
     return s.failures();
   }
+  // Label3 only ever shows 1..49, then multiples of 50, rising.
+  unsigned long last = 0;
+  bool sequenceOk = true;
+  std::string seen;
+  for (int i = 0; i < 20; ++i) {
+    const std::wstring t = s.textOf(neb::win32::kLabel3);
+    const unsigned long v = digitsOnly(t) ? std::stoul(t) : 0;
+    if (v == 0 || v < last || (v >= 50 && v % 50 != 0)) sequenceOk = false;
+    if (i < 6) seen += utf8(t) + " ";
+    last = v;
+    Sleep(10);
+  }
+  s.check(sequenceOk, "Label3 shows the progress sequence (" + seen + "...)");
   s.same(s.textOf(neb::win32::kLabel2), std::to_wstring(count), "Label2 shows the QSO count");
   s.check(fileExists(s.temp()), "nebwdw.tmp exists during the run");
   s.check(!isEnabled(s.control(neb::win32::kCommand1)) &&
@@ -545,6 +558,57 @@ int scenarioMenuDefine(const Options& opt) {
   return s.failures();
 }
 
+// The record file without its companion: the open reports it and the old
+// work file stays.
+int scenarioOpenFailure(const Options& opt) {
+  Scenario s("open-failure", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring dbs = s.path(L"HAMLOG.DBS");
+  writeDatabase(dbs, {}, 20);
+  DeleteFileW(s.path(L"HAMLOG.DBR").c_str());
+  writeFile(s.env(), crlf({L"#01," + dbs}));
+  const std::string old = "\"NEBWD\",\"keep me\"\r\n";
+  writeFile(s.work(), old);
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+  click(s.control(neb::win32::kCommand1));
+  auto box = s.expectBox(s.path(L"HAMLOG.DBR  が　見つかりません"), L"HamlogOpen", false,
+                         "companion file missing");
+  s.answerBox(box, IDOK, "answered OK");
+  // Whether the window stays or hands off is the program's choice; the work
+  // file must survive either way.
+  waitFor([&] { return !s.proc.running() || static_cast<bool>(currentMessageBox(s.proc.pid())); },
+          2000);
+  if (auto more = currentMessageBox(s.proc.pid())) {
+    s.note("further box: " + shown(more.text));
+    answer(more, IDOK);
+  }
+  if (s.proc.running()) PostMessageW(s.main, WM_CLOSE, 0, 0);
+  s.expectHandoff("after the failed open");
+  s.same(fromUtf8(readFile(s.work()).value_or("<missing>")), fromUtf8(old),
+         "old Work.Txt unchanged");
+  s.check(!fileExists(s.temp()), "no nebwdw.tmp left");
+  return s.failures();
+}
+
+// Japanese directory names everywhere: program, environment file, database.
+int scenarioJapanesePaths(const Options& opt) {
+  Scenario s("japanese-paths", opt);
+  if (!s.prepare(L"交信ログ集計")) return s.failures();
+  CreateDirectoryW(s.path(L"ハムログ").c_str(), nullptr);
+  const std::wstring dbs = s.path(L"ハムログ\\HAMLOG.DBS");
+  writeDatabase(dbs, {}, 120, 3);
+  writeFile(s.env(), crlf({L"#01," + dbs, L"$JA"}));
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+  s.same(s.textOf(neb::win32::kLabel1), dbs, "Label1 shows the Japanese path");
+  click(s.control(neb::win32::kCommand1));
+  s.expectHandoff("finished run");
+  s.check(splitLines(readFile(s.work()).value_or("")).size() == 120, "Work.Txt holds 120 lines");
+  if (auto cli = s.extractWithCli(false, false)) {
+    s.check(*cli == readFile(s.work()), "Work.Txt byte-identical to neb01-extract's");
+  }
+  return s.failures();
+}
+
 // Start-up failures before the window: the box, then the hand-off.
 int scenarioBadArgument(const Options& opt) {
   Scenario s("bad-argument", opt);
@@ -611,7 +675,7 @@ int scenarioBadFrequency(const Options& opt) {
     auto f = workFields(l);
     bands += (f.size() == 20 ? f[5] : "?") + "|";
   }
-  s.check(bands == "7|||7|430||7|", "every QSO written, bands " + bands);
+  s.check(bands == "7||7|430||7|", "every QSO written, bands " + bands);
 
   if (auto cli = s.extractWithCli(false, false)) {
     s.check(*cli == work, "Work.Txt byte-identical to neb01-extract's");
@@ -699,6 +763,8 @@ int wmain(int argc, wchar_t** argv) {
       {"menu-define", scenarioMenuDefine},
       {"bad-argument", scenarioBadArgument},
       {"bad-frequency", scenarioBadFrequency},
+      {"open-failure", scenarioOpenFailure},
+      {"japanese-paths", scenarioJapanesePaths},
   };
   if (argc < 2) {
     say("usage: neb01-e2e SCENARIO|list|gen ...");
