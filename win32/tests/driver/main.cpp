@@ -658,6 +658,8 @@ int scenarioBadFrequency(const Options& opt) {
 
   auto box = s.expectBox(L"交信番号 2 の交信周波数は 無効です\n9", L"NEB01", false, "QSO 2");
   s.check(s.proc.running() && readFile(s.work()) == old, "run waits; Work.Txt not yet replaced");
+  // The window behind the box is painted: its progress must name this QSO.
+  s.same(s.textOf(neb::win32::kLabel3), L"2", "Label3 shows the QSO of the open box");
   Sleep(300);
   s.shot({s.main, box.hwnd}, L"frequency-box");
   s.answerBox(box, IDOK, "QSO 2 answered OK");
@@ -665,6 +667,7 @@ int scenarioBadFrequency(const Options& opt) {
                     "QSO 4 warning");
   s.answerBox(box, IDOK, "QSO 4 answered OK");
   box = s.expectBox(L"交信番号 5 の交信周波数は 無効です\n5.0", L"NEB01", false, "QSO 5");
+  s.same(s.textOf(neb::win32::kLabel3), L"5", "Label3 shows the QSO of the open box");
   s.answerBox(box, IDOK, "QSO 5 answered OK");
   s.expectHandoff("run finished");
 
