@@ -30,12 +30,15 @@ fi
 # ---------------------------------------------------------------- scenarios
 rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
+# An empty drive R: for the scenario that runs the program at a drive root.
+mkdir -p "$WORK/drive-r"
+ln -sfn "$WORK/drive-r" "$WINEPREFIX/dosdevices/r:"
 SCENARIOS="${NEB_E2E_ONLY:-$(timeout -k 5 60 wine "$DRIVER" list | tr -d '\r')}"
 passed_list=""; failed_list=""
 for s in $SCENARIOS; do
   log "scenario $s"
   timeout -k 10 300 wine "$DRIVER" "$s" --neb01 "$NEB01" --nebmenu "$NEBMENU" \
-    --extract "$EXTRACT" --root 'C:\neb-e2e' --shots "$SHOTS" 2>&1 | tr -d '\r' | tee "$WORK/$s.log"
+    --extract "$EXTRACT" --root 'C:\neb-e2e' --shots "$SHOTS" --drive-root R: 2>&1 | tr -d '\r' | tee "$WORK/$s.log"
   rc=${PIPESTATUS[0]}
   if [ "$rc" = 0 ]; then
     passed_list="$passed_list $s"

@@ -1,5 +1,6 @@
 // End-to-end scenarios for neb01.exe, run under Wine or Windows:
 //   neb01-e2e SCENARIO --neb01 EXE --nebmenu EXE [--extract EXE] [--root DIR] [--shots DIR]
+//             [--drive-root R:]
 //   neb01-e2e list
 //   neb01-e2e gen COUNT OUT.DBS
 // Each scenario builds its own suite directory under the root, starts the
@@ -69,6 +70,7 @@ void say(const std::string& line) {
 
 struct Options {
   std::wstring neb01, nebmenu, extract, root = L"C:\\neb-e2e", shots;
+  std::wstring driveRoot;          // "R:", an empty drive for drive-root
   std::uint32_t count = 1000000;  // bench only
 };
 
@@ -99,9 +101,13 @@ public:
   std::wstring record() const { return path(L"menu-record.txt"); }
 
   bool prepare(const std::wstring& dirName = L"") {
-    dir = opt_.root + L"\\" + (dirName.empty() ? fromUtf8(name_) : dirName);
     std::error_code ec;
-    fs::remove_all(dir, ec);
+    if (dirName.size() == 2 && dirName[1] == L':') {
+      dir = dirName;  // a drive root: the caller gives an empty drive
+    } else {
+      dir = opt_.root + L"\\" + (dirName.empty() ? fromUtf8(name_) : dirName);
+      fs::remove_all(dir, ec);
+    }
     fs::create_directories(dir + L"\\data", ec);
     bool ok = CopyFileW(opt_.neb01.c_str(), exe().c_str(), FALSE) &&
               CopyFileW(opt_.nebmenu.c_str(), path(L"nebmenu.exe").c_str(), FALSE);
@@ -609,6 +615,26 @@ int scenarioJapanesePaths(const Options& opt) {
   return s.failures();
 }
 
+// The program at a drive root: no doubled backslash in the hand-off.
+int scenarioDriveRoot(const Options& opt) {
+  Scenario s("drive-root", opt);
+  if (opt.driveRoot.empty()) {
+    s.note("no --drive-root given; skipped");
+    return 0;
+  }
+  if (!s.prepare(opt.driveRoot)) return s.failures();
+  const std::wstring dbs = s.path(L"HAMLOG.DBS");
+  writeDatabase(dbs, {}, 60, 9);
+  writeFile(s.env(), crlf({L"#01," + dbs}));
+  if (!s.launch(L"X" + s.env()) || !s.waitMain()) return s.failures();
+  s.same(s.textOf(neb::win32::kLabel1), dbs, "Label1 shows the path");
+  click(s.control(neb::win32::kCommand1));
+  s.expectHandoff("finished run");
+  s.check(splitLines(readFile(s.work()).value_or("")).size() == 60, "Work.Txt holds 60 lines");
+  s.check(!fileExists(s.temp()), "no nebwdw.tmp left");
+  return s.failures();
+}
+
 // Start-up failures before the window: the box, then the hand-off.
 int scenarioBadArgument(const Options& opt) {
   Scenario s("bad-argument", opt);
@@ -768,6 +794,7 @@ int wmain(int argc, wchar_t** argv) {
       {"bad-frequency", scenarioBadFrequency},
       {"open-failure", scenarioOpenFailure},
       {"japanese-paths", scenarioJapanesePaths},
+      {"drive-root", scenarioDriveRoot},
   };
   if (argc < 2) {
     say("usage: neb01-e2e SCENARIO|list|gen ...");
@@ -789,6 +816,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (key == L"--extract") opt.extract = value;
     else if (key == L"--root") opt.root = value;
     else if (key == L"--shots") opt.shots = value;
+    else if (key == L"--drive-root") opt.driveRoot = value;
     else if (key == L"--count") opt.count = static_cast<std::uint32_t>(std::wcstoul(value.c_str(), nullptr, 10));
   }
   if (what == "bench") return benchmark(opt);
