@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs what the build needs and runs every test stage:
+#   1. native Debug build + ctest
+#   2. AddressSanitizer/UndefinedBehaviorSanitizer build + ctest
+#   3. the Windows build under Wine (win32/tests/run-wine-tests.sh), when present
+# Each stage runs even when an earlier one failed; the exit status is non-zero
+# when any stage failed. New stages go at the end, in the same form.
+set -uo pipefail
+cd "$(dirname "$0")"
+ROOT="$(pwd)"
+failed=()
+
+stage() { printf '\n========== %s ==========\n' "$*"; }
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# ---------------------------------------------------------------- packages
+stage "packages"
+packages=(cmake g++ googletest libgtest-dev libgmock-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  as_root apt-get update || exit 1
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${packages[@]}" || exit 1
+else
+  echo "all present: ${packages[*]}"
+fi
+
+build_and_test() {  # name build-dir cmake-args...
+  local name="$1" dir="$2"
+  shift 2
+  stage "$name"
+  if cmake -S "$ROOT" -B "$dir" "$@" &&
+     cmake --build "$dir" -j2 &&
+     ctest --test-dir "$dir" -j2 --output-on-failure --timeout 900; then
+    echo "$name: passed"
+  else
+    echo "$name: FAILED"
+    failed+=("$name")
+  fi
+}
+
+# ---------------------------------------------------------------- native Debug
+build_and_test "native Debug build and tests" build-test-debug -DCMAKE_BUILD_TYPE=Debug
+
+# ---------------------------------------------------------------- sanitizers
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build_and_test "sanitizer build and tests" build-test-asan -DCMAKE_BUILD_TYPE=Debug -DNEB_SANITIZE=ON
+
+# ---------------------------------------------------------------- Windows under Wine
+if [ -f win32/tests/run-wine-tests.sh ]; then
+  stage "Windows build under Wine"
+  if bash win32/tests/run-wine-tests.sh; then
+    echo "Wine: passed"
+  else
+    echo "Wine: FAILED"
+    failed+=("Windows build under Wine")
+  fi
+fi
+
+# ---------------------------------------------------------------- summary
+stage "summary"
+if [ "${#failed[@]}" -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "all stages passed"
