@@ -15,6 +15,7 @@
 
 #include "extraction.hpp"
 #include "hamlog_database.hpp"
+#include "large_block_reuse.hpp"
 #include "memory_file_system.hpp"
 #include "mode_table.hpp"
 #include "sjis.hpp"
