@@ -6,7 +6,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-BUILD="$ROOT/build-win"
+BUILD="${NEB_E2E_BUILD_DIR:-$ROOT/build-win}"
 DISPLAY_NO="${NEB_E2E_DISPLAY:-57}"
 COUNT="${1:-1000000}"
 

@@ -10,7 +10,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-BUILD="$ROOT/build-win"
+BUILD="${NEB_E2E_BUILD_DIR:-$ROOT/build-win}"
 DISPLAY_NO="${NEB_E2E_DISPLAY:-57}"
 SHOTS="$BUILD/screenshots"
 failed=0

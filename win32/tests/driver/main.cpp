@@ -203,7 +203,8 @@ public:
     if (check2) cmd += L" --mode-convert";
     cmd += L" " + env();
     Process cli;
-    if (!check(cli.start(opt_.extract, cmd, cliDir), "neb01-extract started: " + shown(cmd))) {
+    if (!check(cli.start(opt_.extract, cmd, cliDir, cliDir + L"\\output.txt"),
+               "neb01-extract started: " + shown(cmd))) {
       return std::nullopt;
     }
     if (!check(cli.waitExit(120000), "neb01-extract finished")) {
@@ -467,8 +468,12 @@ int scenarioStartupNo(const Options& opt) {
               },
               kStepMs),
           "MENU_X removed every marker line and kept the rest (got " + shownBytes(gotEnv) + ")");
-  s.check(waitFor([&] { return isEnabled(s.control(neb::win32::kCommand1)); }, kStepMs) &&
-              isEnabled(s.control(neb::win32::kCommand2)),
+  s.check(waitFor(
+              [&] {
+                return isEnabled(s.control(neb::win32::kCommand1)) &&
+                       isEnabled(s.control(neb::win32::kCommand2));
+              },
+              kStepMs),
           "MENU_X enabled Command1 and Command2");
   s.check(!fileExists(s.path(L"ENV.tmp")), "no ENV.tmp left");
 

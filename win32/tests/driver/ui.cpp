@@ -55,14 +55,29 @@ Process::~Process() {
 }
 
 bool Process::start(const std::wstring& applicationPath, const std::wstring& commandLine,
-                    const std::wstring& currentDirectory) {
+                    const std::wstring& currentDirectory, const std::wstring& outputFile) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
   cmd.push_back(L'\0');
-  if (!CreateProcessW(applicationPath.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &si, &pi)) {
+  HANDLE out = INVALID_HANDLE_VALUE;
+  if (!outputFile.empty()) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    out = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0,
+                      nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+      si.dwFlags = STARTF_USESTDHANDLES;
+      si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+      si.hStdOutput = out;
+      si.hStdError = out;
+    }
+  }
+  const BOOL started = CreateProcessW(
+      applicationPath.c_str(), cmd.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0,
+      nullptr, currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &si, &pi);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (!started) {
     std::fwprintf(stderr, L"CreateProcessW(%ls) failed: %lu\n", applicationPath.c_str(),
                   GetLastError());
     return false;

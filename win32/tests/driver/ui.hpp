@@ -20,8 +20,9 @@ public:
   ~Process();
 
   // applicationPath is the file to run; commandLine goes to the child exactly.
+  // With outputFile, the child's standard output and error go there.
   bool start(const std::wstring& applicationPath, const std::wstring& commandLine,
-             const std::wstring& currentDirectory);
+             const std::wstring& currentDirectory, const std::wstring& outputFile = L"");
   bool waitExit(DWORD timeoutMs);
   bool running() const;
   DWORD exitCode() const;
