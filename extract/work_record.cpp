@@ -1,6 +1,7 @@
 #include "work_record.hpp"
 
 #include <charconv>
+#include <cstring>
 
 #include "sjis.hpp"
 
@@ -17,18 +18,33 @@ std::string_view mid(std::string_view s, std::size_t first, std::size_t count) {
 }
 
 // The ASCII double quote and the full-width right double quotation mark (”)
-// would end a field early for the suite's readers; both become a space.
+// would end a field early for the suite's readers; each becomes one space.
 void cleanQuotes(std::string& field) {
-  for (std::size_t pos = 0; pos < field.size();) {
-    const std::size_t len = sjis::charLength(field, pos);
-    if (len == 1) {
-      if (field[pos] == '"') field[pos] = ' ';
-    } else if (field[pos] == '\x81' && field[pos + 1] == '\x68') {
-      field.replace(pos, 2, 1, ' ');
-      continue;  // the next character now starts at pos + 1
+  char* const data = field.data();
+  const std::size_t size = field.size();
+  // Neither character can be there without one of these bytes.
+  bool candidate = false;
+  for (std::size_t i = 0; i < size; ++i) candidate |= data[i] == '"' || data[i] == '\x81';
+  if (!candidate) return;
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < size;) {
+    const auto b = static_cast<unsigned char>(data[in]);
+    if (b < 0x80) {
+      data[out++] = b == '"' ? ' ' : data[in];
+      ++in;
+    } else if (in + 1 < size && sjis::isLead(b) && sjis::isTrail(static_cast<unsigned char>(data[in + 1]))) {
+      if (b == 0x81 && data[in + 1] == '\x68') {
+        data[out++] = ' ';
+      } else {
+        data[out++] = data[in];
+        data[out++] = data[in + 1];
+      }
+      in += 2;
+    } else {
+      data[out++] = data[in++];
     }
-    pos += len;
   }
+  field.resize(out);
 }
 
 }  // namespace
@@ -88,13 +104,20 @@ void applyQRule(WorkRecord& work) {
 }
 
 void appendLine(std::string& out, const WorkRecord& work) {
-  for (int field = 1; field <= 20; ++field) {
-    if (field != 1) out += ',';
-    out += '"';
-    out += work[field];
-    out += '"';
+  std::size_t size = 20 * 3 - 1 + 2;
+  for (const std::string& f : work.fields) size += f.size();
+  const std::size_t old = out.size();
+  out.resize(old + size);
+  char* p = out.data() + old;
+  for (const std::string& f : work.fields) {
+    *p++ = '"';
+    std::memcpy(p, f.data(), f.size());
+    p += f.size();
+    *p++ = '"';
+    *p++ = ',';
   }
-  out += "\r\n";
+  p[-1] = '\r';
+  *p = '\n';
 }
 
 }  // namespace neb

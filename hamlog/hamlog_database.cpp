@@ -37,44 +37,66 @@ void assignTrimmed(std::string& out, const char* p, std::size_t n) {
   out.assign(sjis::trim(std::string_view(p, n)));
 }
 
-void padLeft(std::string& s, std::size_t width) {
-  if (s.size() < width) s.insert(0, width - s.size(), '0');
+// Decimal digits of v, right-aligned, ending just before end; returns the start.
+char* putDecimal(char* end, unsigned v) {
+  do {
+    *--end = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  return end;
 }
 
-// "Date" bytes: 1900 + y below 128, 2000 + (y - 128) from 128 on.
+// YYYY-MM-DD: 1900 + y below 128, 2000 + (y - 128) from 128 on; month and day
+// get a leading 0 when they have one digit.
 void decodeDate(std::string& out, unsigned y, unsigned m, unsigned d) {
-  out.clear();
-  appendDecimal(out, y < 128 ? 1900 + y : 2000 + (y - 128));
-  out += '-';
-  if (m < 10) out += '0';
-  appendDecimal(out, m);
-  out += '-';
-  if (d < 10) out += '0';
-  appendDecimal(out, d);
+  char buf[16];
+  char* const end = buf + sizeof buf;
+  char* p = putDecimal(end, d);
+  if (d < 10) *--p = '0';
+  *--p = '-';
+  p = putDecimal(p, m);
+  if (m < 10) *--p = '0';
+  *--p = '-';
+  p = putDecimal(p, y < 128 ? 1900 + y : 2000 + (y - 128));
+  out.assign(p, end);
 }
 
+// HH:MM and the zone letter; bit 7 of the minute byte means UTC.
 void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
   char zone = 'J';
   if (minuteByte & 0x80u) {
     zone = 'U';
     minuteByte -= 128;
   }
-  std::string minutePart;
-  appendDecimal(minutePart, minuteByte);
-  minutePart += zone;
-  padLeft(minutePart, 3);
-  out.clear();
-  appendDecimal(out, hour);
-  padLeft(out, 2);
-  out += minutePart;
-  padLeft(out, 5);
-  out.insert(2, 1, ':');
+  char buf[16];
+  char* const end = buf + sizeof buf;
+  char* p = end;
+  *--p = zone;
+  p = putDecimal(p, minuteByte);
+  while (end - p < 3) *--p = '0';
+  char* const minuteStart = p;
+  p = putDecimal(p, hour);
+  while (minuteStart - p < 2) *--p = '0';
+  while (end - p < 5) *--p = '0';
+  out.assign(p, 2);
+  out += ':';
+  out.append(p + 2, end);
 }
 
 void decodeReport(std::string& out, unsigned value, unsigned extra) {
-  out.clear();
-  appendDecimal(out, value);
-  if (extra != ' ') appendDecimal(out, static_cast<long long>(extra) - 48);
+  char buf[16];
+  char* const end = buf + sizeof buf;
+  char* p = end;
+  if (extra != ' ') {
+    if (extra >= 48) {
+      p = putDecimal(p, extra - 48);
+    } else {
+      p = putDecimal(p, 48 - extra);
+      *--p = '-';
+    }
+  }
+  p = putDecimal(p, value);
+  out.assign(p, end);
 }
 
 // A text of the companion block is exactly its own bytes; a double-byte

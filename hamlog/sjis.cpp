@@ -2,15 +2,6 @@
 
 namespace neb::sjis {
 
-namespace {
-unsigned char byteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
-}  // namespace
-
-std::size_t charLength(std::string_view s, std::size_t pos) {
-  if (pos + 1 < s.size() && isLead(byteAt(s, pos)) && isTrail(byteAt(s, pos + 1))) return 2;
-  return 1;
-}
-
 std::size_t length(std::string_view s) {
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < s.size(); pos += charLength(s, pos)) ++count;
@@ -35,15 +26,6 @@ std::string_view charAt(std::string_view s, std::size_t n) {
   for (std::size_t k = 1; k < n && pos < s.size(); ++k) pos += charLength(s, pos);
   if (pos >= s.size()) return s.substr(s.size());
   return s.substr(pos, charLength(s, pos));
-}
-
-std::string_view trim(std::string_view s) {
-  // A space is never a trail byte, so byte-wise trimming keeps characters whole.
-  std::size_t begin = 0;
-  std::size_t end = s.size();
-  while (begin < end && s[begin] == ' ') ++begin;
-  while (end > begin && s[end - 1] == ' ') --end;
-  return s.substr(begin, end - begin);
 }
 
 std::string upper(std::string_view s) {

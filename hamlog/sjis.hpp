@@ -14,7 +14,12 @@ constexpr bool isLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >
 constexpr bool isTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
 // Byte length (1 or 2) of the character that starts at pos (pos < s.size()).
-std::size_t charLength(std::string_view s, std::size_t pos);
+inline std::size_t charLength(std::string_view s, std::size_t pos) {
+  return pos + 1 < s.size() && isLead(static_cast<unsigned char>(s[pos])) &&
+                 isTrail(static_cast<unsigned char>(s[pos + 1]))
+             ? 2
+             : 1;
+}
 
 // Number of characters.
 std::size_t length(std::string_view s);
@@ -28,8 +33,15 @@ std::string_view dropRight(std::string_view s, std::size_t n);
 // The n-th character, 1-based; empty when s is shorter.
 std::string_view charAt(std::string_view s, std::size_t n);
 
-// Leading and trailing ASCII spaces (0x20) removed; nothing else.
-std::string_view trim(std::string_view s);
+// Leading and trailing ASCII spaces (0x20) removed; nothing else. A space is
+// never a trail byte, so this keeps characters whole.
+inline std::string_view trim(std::string_view s) {
+  std::size_t begin = 0;
+  std::size_t end = s.size();
+  while (begin < end && s[begin] == ' ') ++begin;
+  while (end > begin && s[end - 1] == ' ') --end;
+  return s.substr(begin, end - begin);
+}
 
 // ASCII a-z and full-width ａ-ｚ to upper case; trail bytes are never touched.
 std::string upper(std::string_view s);
