@@ -9,7 +9,7 @@ need_install=0
 for tool in x86_64-w64-mingw32-g++-posix wine Xvfb import; do
   command -v "$tool" >/dev/null 2>&1 || need_install=1
 done
-fc-list 2>/dev/null | grep -q IPAGothic || need_install=1
+fc-list 2>/dev/null | grep IPAGothic >/dev/null || need_install=1
 if [ "$need_install" = 1 ]; then
   log "installing packages"
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO="sudo"

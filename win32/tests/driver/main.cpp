@@ -184,6 +184,7 @@ public:
   void shot(const std::vector<HWND>& windows, const std::wstring& name) {
     if (opt_.shots.empty()) return;
     CreateDirectoryW(opt_.shots.c_str(), nullptr);
+    Sleep(400);  // a window just found may not have painted yet
     check(screenshot(windows, opt_.shots + L"\\" + name + L".bmp"), "screenshot " + utf8(name));
   }
 
@@ -293,7 +294,6 @@ int scenarioWindow(const Options& opt) {
   s.check(std::abs(cx - sx) <= 8 && std::abs(cy - sy) <= 8,
           "window centred on the screen (centre " + std::to_string(cx) + "," +
               std::to_string(cy) + ")");
-  Sleep(300);  // let it paint
   s.shot({s.main}, L"main-window");
 
   click(s.control(neb::win32::kCommand2));
@@ -691,7 +691,6 @@ int scenarioBadFrequency(const Options& opt) {
   s.check(s.proc.running() && readFile(s.work()) == old, "run waits; Work.Txt not yet replaced");
   // The window behind the box is painted: its progress must name this QSO.
   s.same(s.textOf(neb::win32::kLabel3), L"2", "Label3 shows the QSO of the open box");
-  Sleep(300);
   s.shot({s.main, box.hwnd}, L"frequency-box");
   s.answerBox(box, IDOK, "QSO 2 answered OK");
   box = s.expectBox(L"交信番号 4 の交信周波数が変です\n430 MHz と判断しました", L"NEB01", false,
@@ -765,8 +764,9 @@ int benchmark(const Options& opt) {
     double w = 0, c = 0;
     if (!windowRun(w)) return 1;
     cliOut = cliRun(c);
-    say("RUN " + std::to_string(rep + 1) + ": window " + std::to_string(w) + " s, neb01-extract " +
-        std::to_string(c) + " s");
+    char line[120];
+    std::snprintf(line, sizeof line, "RUN %d: window %.2f s, neb01-extract %.2f s", rep + 1, w, c);
+    say(line);
     winBest = std::min(winBest, w);
     cliBest = std::min(cliBest, c);
   }
