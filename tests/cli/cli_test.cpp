@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -346,6 +348,44 @@ TEST_F(Cli, AdversarialLogNeverCrashesAndGivesOneLinePerQso) {
       EXPECT_EQ(f[18], number);
     }
   }
+}
+
+TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
+  constexpr std::uint32_t kCount = 5000;
+  const fs::path dbs = dir_ / "log" / "BIG.DBS";
+  DatabaseWriter w(dbs, companionPath(dbs));
+  RandomLog log(3, false);
+  for (std::uint32_t i = 0; i < kCount; ++i) w.add(log.next());
+  w.finish();
+
+  // Everything the program writes to its terminal.
+  auto onTerminal = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), NEB01_EXTRACT);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+      execv(NEB01_EXTRACT, argv.data());
+      _exit(127);
+    }
+    std::string seen;
+    char buf[4096];
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) seen.append(buf, static_cast<std::size_t>(n));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    return seen;
+  };
+  const std::string withBar = onTerminal({"--app-dir", app_.string(), "--hamlog", dbs.string()});
+  EXPECT_NE(withBar.find("] 1 / 5000"), std::string::npos) << withBar;
+  // The bar is wiped before the summary line.
+  EXPECT_NE(withBar.find("\r\x1B[K" + std::to_string(kCount) + " "), std::string::npos) << withBar;
+  const std::string quiet = onTerminal({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
+  EXPECT_EQ(quiet.find('['), std::string::npos) << quiet;
+  EXPECT_EQ(quiet.find(std::to_string(kCount) + " "), 0u) << quiet;
 }
 
 }  // namespace
