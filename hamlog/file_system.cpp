@@ -252,10 +252,17 @@ private:
   Path path_;
 };
 
+// Non-blocking open, so that a FIFO without a writer cannot hang the test
+// for existence; reads then go back to blocking mode.
 int openForRead(const Path& path) {
   for (;;) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 || errno != EINTR) return fd;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+      return fd;
+    }
+    if (errno != EINTR) return fd;
   }
 }
 
