@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "env_items.hpp"
 #include "extraction.hpp"
@@ -225,6 +226,17 @@ int run(const Options& o, const Path& programDir, Console& console) {
   } else {
     job.workPath = appDir / NEB_NATIVE("data") / NEB_NATIVE("Work.Txt");
     job.tempPath = appDir / NEB_NATIVE("nebwdw.tmp");
+  }
+
+  // The work file must never take the place of one of the program's inputs.
+  std::vector<Path> inputs = {appDir / NEB_NATIVE("Mode.txt")};
+  if (o.envFile) inputs.emplace_back(*o.envFile);
+  for (const auto& name : {HamlogDatabase::recordFileName(hamlogPath), HamlogDatabase::companionFileName(hamlogPath)})
+    if (auto p = sjisToPath(name)) inputs.push_back(*p);
+  for (const Path& input : inputs) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(job.workPath, input, ec) || std::filesystem::equivalent(job.tempPath, input, ec))
+      throw Failure{utf8(job.workPath) + ": the work file would replace an input file, " + utf8(input)};
   }
 
   const bool showProgress = !o.quiet && console.errIsTerminal();

@@ -1,6 +1,7 @@
 // The operating system's side of neb01-extract: arguments, console, signals.
 #include <csignal>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,19 +18,48 @@ namespace {
 
 extern "C" void onInterrupt(int) { neb::cli::interruptRequested = 1; }
 
+#ifdef _WIN32
+// A Windows console shows UTF-8 bytes in its own code page (932 on a
+// Japanese Windows): write UTF-16 to a console, UTF-8 to files and pipes.
+bool isConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+}
+
+bool writeConsole(DWORD which, std::string_view utf8) {
+  HANDLE handle = GetStdHandle(which);
+  if (!isConsole(handle)) return false;
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return utf8.empty();
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  DWORD written = 0;
+  return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+}
+#endif
+
 class StdConsole final : public neb::cli::Console {
 public:
   void out(std::string_view text) override {
+#ifdef _WIN32
+    std::fflush(stdout);
+    if (writeConsole(STD_OUTPUT_HANDLE, text)) return;
+#endif
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   }
   void err(std::string_view text) override {
+#ifdef _WIN32
+    std::fflush(stderr);
+    if (writeConsole(STD_ERROR_HANDLE, text)) return;
+#endif
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
   }
   bool errIsTerminal() override {
 #ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
+    // _isatty is also true for NUL; only a real console shows progress.
+    return isConsole(GetStdHandle(STD_ERROR_HANDLE));
 #else
     return isatty(STDERR_FILENO) != 0;
 #endif

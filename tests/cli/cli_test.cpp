@@ -253,6 +253,7 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
   const std::string base = (dir_ / "log").string() + "/";
   fs::create_directories(app_ / "data");
   const std::string old = "\"old\"\r\n";
+  const std::string dbsBytes = readBytes(dbs), dbrBytes = readBytes(companionPath(dbs));
   struct Case {
     std::vector<std::string> args;
     std::string message;  // part of standard error
@@ -262,6 +263,8 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
       {{"--hamlog", base + "\xF0\x9F\x98\x80.DBS"}, "Shift_JIS"},  // no Shift_JIS form
       {{envFile("$JA\r\n").string()}, "#01"},
       {{(dir_ / "missing.env").string()}, "環境ﾌｧｲﾙが見当たりません"},
+      {{"-o", dbs.string(), "--hamlog", dbs.string()}, "input file"},
+      {{"-o", companionPath(dbs).string(), "--hamlog", dbs.string()}, "input file"},
       // The record file lacks a full header.
       {{"--hamlog", (writeBytes(dir_ / "log" / "SHORT.DBS", "abc"), writeBytes(dir_ / "log" / "SHORT.DBR", ""),
                      base + "SHORT.DBS")},
@@ -277,6 +280,8 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(readBytes(workFile()), old);
   }
+  EXPECT_EQ(readBytes(dbs), dbsBytes);
+  EXPECT_EQ(readBytes(companionPath(dbs)), dbrBytes);
   // The work file cannot be replaced: a directory stands in its place.
   fs::remove(workFile());
   fs::create_directories(workFile() / "keep");
