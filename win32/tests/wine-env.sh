@@ -19,9 +19,17 @@ if [ "$need_install" = 1 ]; then
 fi
 
 # ---------------------------------------------------------------- build
+cross_build() {
+  if [ -x "$ROOT/win32/build-win.sh" ]; then
+    "$ROOT/win32/build-win.sh"
+  else
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release && cmake --build "$BUILD" -j2
+  fi
+}
 if [ "${NEB_E2E_SKIP_BUILD:-0}" = 1 ]; then
   log "cross build skipped"
-elif ! { log "cross build"; "$ROOT/win32/build-win.sh"; }; then
+elif ! { log "cross build"; cross_build; }; then
   log "FAIL: cross build"
   exit 1
 fi
