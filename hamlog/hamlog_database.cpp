@@ -101,15 +101,14 @@ void decodeReport(std::string& out, unsigned value, unsigned extra) {
 
 // A text of the companion block is exactly its own bytes; a double-byte
 // character cut by the end of the text is dropped rather than borrowing the
-// first byte of the next text.
+// first byte of the next text. Lead-range bytes are all valid trail bytes, so
+// the run of them at the end pairs up from its start: an odd run ends in a
+// lone lead byte.
 void assignCompanionText(std::string& out, std::string_view bytes) {
-  std::size_t end = 0;
-  while (end < bytes.size()) {
-    const auto b = static_cast<unsigned char>(bytes[end]);
-    if (sjis::isLead(b) && end + 1 == bytes.size()) break;
-    end += sjis::charLength(bytes, end);
-  }
-  out.assign(bytes.substr(0, end));
+  std::size_t run = 0;
+  while (run < bytes.size() && sjis::isLead(static_cast<unsigned char>(bytes[bytes.size() - 1 - run]))) ++run;
+  if (run % 2 == 1) bytes.remove_suffix(1);
+  out.assign(bytes);
 }
 
 std::string_view bandOf(std::string_view f) {
