@@ -1,5 +1,8 @@
 #include "env_rewrite.hpp"
 
+#include <filesystem>
+
+#include "messages.hpp"
 #include "native_text.hpp"
 
 namespace neb::app {
@@ -51,6 +54,12 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
   const Path target(envPath);
   const Path copy(rewriteCopyPath(envPath));
   const std::string newText = rewriteText(fs.readAll(target), rule);
+  // A rename would replace a read-only file as well; the user marked it so
+  // that nothing changes it.
+  std::error_code ec;
+  const auto perms = std::filesystem::status(target, ec).permissions();
+  if (!ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+    throw IoError(target, std::string(msg::opWrite), "the file is read-only");
   try {
     // A copy left over from an interrupted rewrite may be read-only.
     if (fs.fileExists(copy)) fs.removeFile(copy);

@@ -54,7 +54,4 @@ inline constexpr std::string_view unrepresentableName =
 inline constexpr std::string_view cannotStart =
     "\x20\x82\xf0\x8b\x4e\x93\xae\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
-// ﾌｧｲﾙ名未設定 (Label1 before any HAMLOG path is known)
-inline constexpr std::string_view noFileName = "\xcc\xa7\xb2\xd9\x96\xbc\x96\xa2\x90\xdd\x92\xe8";
-
 }  // namespace neb::app::text

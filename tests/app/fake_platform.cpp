@@ -255,14 +255,16 @@ struct CollectSink final : MessageSink {
 };
 }  // namespace
 
-std::string AppTest::reference(bool check1, bool check2) {
+std::string AppTest::reference(bool check1, bool check2) const { return test::reference(dir, check1, check2); }
+
+std::string reference(const Scratch& dir, bool check1, bool check2) {
   OsFileSystem os;
   CollectSink sink;
   const EnvItems env = readEnvItems(readFile(dir.envFile));
   ModeTable modes;
   if (std::filesystem::exists(dir.appDir / "Mode.txt")) modes.load(readFile(dir.appDir / "Mode.txt"));
   ExtractJob job;
-  job.hamlogPath = sjisPath(dbs());
+  job.hamlogPath = sjisPath(dir.root / "LOG.DBS");
   job.conversions = Conversions{check1, &env.areaPrefixes, check2, &modes};
   job.tempPath = dir.root / "ref.tmp";
   job.workPath = dir.root / "ref.txt";

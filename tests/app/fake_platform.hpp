@@ -140,6 +140,10 @@ void writeDatabase(const std::filesystem::path& dbs, const std::vector<QsoBytes>
 NativeString nat(std::string_view ascii);
 std::string sep(std::string_view ascii);  // the same as Shift_JIS bytes
 
+// What the command-line twin writes for the database LOG.DBS of the scratch
+// directory, its environment file and Mode.txt, with the same flags.
+std::string reference(const Scratch& dir, bool check1, bool check2);
+
 // One start of the program over a scratch directory.
 class AppTest : public ::testing::Test {
 protected:
@@ -156,8 +160,7 @@ protected:
   // path and the user declines to look for it.
   void declined(std::string env);
   NativeString menuCommand() const;
-  // What the command-line twin writes for the same database and flags.
-  std::string reference(bool check1, bool check2);
+  std::string reference(bool check1, bool check2) const;
 };
 
 }  // namespace neb::app::test

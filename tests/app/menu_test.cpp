@@ -195,16 +195,6 @@ TEST_F(HamlogSetTest, RewritesEveryHamlogLineAndRereads) {
   }
 }
 
-TEST_F(HamlogSetTest, DialogSettings) {
-  declined("");
-  ui.dialogs = {OpenFileResult{}};
-  form.hamlog_set_Click();
-  ASSERT_EQ(ui.dialogRequests.size(), 1u);
-  EXPECT_EQ(ui.dialogRequests[0].title, text::dialogTitle);
-  EXPECT_EQ(ui.dialogRequests[0].filter, "Hamlog (*.DBS)|*.DBS");
-  EXPECT_EQ(ui.dialogRequests[0].flags, 6148u);
-}
-
 TEST_F(HamlogSetTest, NameShiftJisCannotHoldIsRefused) {
   declined("#01,X\r\n");
   OpenFileResult odd{false, "", "", false, dir.root.native() + nat("|LOG.DBS")};
@@ -229,6 +219,15 @@ TEST_F(HamlogSetTest, FailedRewriteLeavesTheFileAndSaysNothing) {
     EXPECT_EQ(ui.caption(Control::Label1), "X");
     EXPECT_FALSE(std::filesystem::exists(dir.root / "ENV.tmp"));
   }
+}
+
+TEST_F(HamlogSetTest, ReadOnlyEnvironmentFileStaysAsItWas) {
+  declined("#01,X\r\n");
+  std::filesystem::permissions(dir.envFile, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  ui.dialogs = {pick("D:|A.DBS", "A.DBS")};
+  form.hamlog_set_Click();
+  EXPECT_EQ(readFile(dir.envFile), "#01,X\r\n");
+  std::filesystem::permissions(dir.envFile, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 }
 
 }  // namespace

@@ -124,9 +124,9 @@ TEST_F(RunTest, CheckBoxesChooseTheConversions) {
     Scratch d;
     FakePlatform p(fs, d.appDir.native(), d.argument());
     Form1 f(p);
-    writeFile(d.appDir / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
+    writeFile(d.appDir / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\nFM,F3E\r\n");
     const auto db = d.root / "LOG.DBS";
-    writeDatabase(db, {QsoBytes{"JA1ABC", "JA1", "7   ", "LSB"}});
+    writeDatabase(db, {{"JA1ABC", "JA1", "7   ", "LSB"}, {"7K1XYZ", "7K3", "430 ", "F3E"}, {"JA2Q", "Q", "14  ", ""}});
     writeFile(d.envFile, "#01," + sjisPath(db) + "\r\n$7K\r\n$JA\r\n");
     f.Form_Load();
     p.checked = {{Control::Check1, c.check1}, {Control::Check2, c.check2}};
@@ -134,34 +134,7 @@ TEST_F(RunTest, CheckBoxesChooseTheConversions) {
     const std::string work = readFile(d.workFile);
     EXPECT_EQ(field(work, 3), c.suffix);
     EXPECT_EQ(field(work, 7), c.mode);
-  }
-}
-
-TEST_F(RunTest, ConvertedWorkFileMatchesTheCommandLine) {
-  writeFile(dir.appDir / "Mode.txt", "SSB,LSB,USB\r\nFM,F3E\r\n");
-  std::vector<QsoBytes> qsos = manyQsos(60);
-  qsos[3] = {"JA1ABC", "JA1", "14  ", "USB"};
-  qsos[7] = {"7K1XYZ", "7K3", "430 ", "F3E"};
-  ready(qsos, "$JA\r\n$7K\r\n");
-  ui.checked = {{Control::Check1, true}, {Control::Check2, true}};
-  EXPECT_THROW(form.Command1_Click(), ProcessEnded);
-  EXPECT_EQ(readFile(dir.workFile), reference(true, true));
-}
-
-TEST_F(RunTest, OnlyThirtyAreaPrefixesCount) {
-  for (int position : {30, 31}) {
-    Scratch d;
-    FakePlatform p(fs, d.appDir.native(), d.argument());
-    Form1 f(p);
-    const auto db = d.root / "LOG.DBS";
-    writeDatabase(db, {QsoBytes{"JA1ABC", "JA1", "7   ", "CW"}});
-    std::string env = "#01," + sjisPath(db) + "\r\n";
-    for (int i = 1; i < position; ++i) env += "$Z" + std::to_string(i % 10) + "\r\n";
-    writeFile(d.envFile, env + "$JA\r\n");
-    f.Form_Load();
-    p.checked[Control::Check1] = true;
-    EXPECT_THROW(f.Command1_Click(), ProcessEnded);
-    EXPECT_EQ(field(readFile(d.workFile), 3), position == 30 ? "1" : "JA1") << position;
+    EXPECT_EQ(work, test::reference(d, c.check1, c.check2));
   }
 }
 
