@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <string>
 #include <string_view>
 #include <vector>
 
