@@ -182,7 +182,7 @@ Qso sampleQso(std::uint64_t& seed) {
 }
 
 bool writeDatabase(const std::wstring& dbsPath, const std::vector<Qso>& first,
-                   std::uint32_t count, std::uint64_t seed) {
+                   std::uint32_t count, std::uint64_t seed, std::uint32_t headerCount) {
   const bool lower = !dbsPath.empty() && dbsPath.back() == L's';
   const std::wstring dbrPath = dbsPath.substr(0, dbsPath.size() - 3) + (lower ? L"dbr" : L"DBR");
   HANDLE dbs = CreateFileW(dbsPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -192,9 +192,10 @@ bool writeDatabase(const std::wstring& dbsPath, const std::vector<Qso>& first,
 
   std::string out(449, '\0');
   std::memcpy(out.data(), "HLG1", 4);
-  out[4] = static_cast<char>(count & 0xFF);
-  out[5] = static_cast<char>((count >> 8) & 0xFF);
-  out[6] = static_cast<char>((count >> 16) & 0xFF);
+  const std::uint32_t stated = headerCount ? headerCount : count;
+  out[4] = static_cast<char>(stated & 0xFF);
+  out[5] = static_cast<char>((stated >> 8) & 0xFF);
+  out[6] = static_cast<char>((stated >> 16) & 0xFF);
   out[7] = 0x05;  // not part of the count
 
   bool ok = true;

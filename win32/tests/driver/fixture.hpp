@@ -46,7 +46,9 @@ Qso sampleQso(std::uint64_t& seed);
 
 // Writes NAME.DBS and NAME.DBR (or .dbs and .dbr). Records after
 // the given ones, up to count, are taken from sampleQso.
+// The header states headerCount QSOs when given (more than are stored: a
+// log cut short).
 bool writeDatabase(const std::wstring& dbsPath, const std::vector<Qso>& first,
-                   std::uint32_t count, std::uint64_t seed = 1);
+                   std::uint32_t count, std::uint64_t seed = 1, std::uint32_t headerCount = 0);
 
 }  // namespace e2e
