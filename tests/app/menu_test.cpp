@@ -113,6 +113,7 @@ TEST_F(MenuXTest, DropsEveryWholeMarkerLine) {
     writeFile(d.envFile, c.before);
     p.boxes = {okBox(std::nullopt, "NEB01"), question(Answer::No)};
     f.Form_Load();
+    writeFile(d.root / "ENV.tmp", "left over from an earlier rewrite");
     f.MENU_X_Click();
     EXPECT_EQ(readFile(d.envFile), c.after);
     EXPECT_TRUE(p.isEnabled(Control::Command1));  // even after the No at start-up
