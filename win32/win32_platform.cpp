@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "command_line.hpp"
 #include "control_ids.hpp"
@@ -135,7 +136,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));               // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&wc)) throw std::runtime_error("RegisterClassEx: " + systemMessage(GetLastError()));
+  // A second window in one process (the tests) finds the class registered.
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw std::runtime_error("RegisterClassEx: " + systemMessage(GetLastError()));
 
   menuBar_ = CreateMenu();
   HMENU op = CreatePopupMenu();
@@ -154,7 +156,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
 }
 
 Win32Platform::~Win32Platform() {
-  if (window_) DestroyWindow(window_);
+  // Detached first: this destruction is no reason to end a message loop.
+  if (HWND window = std::exchange(window_, nullptr)) DestroyWindow(window);
   if (windowFont_) DeleteObject(windowFont_);
   if (gothicFont_) DeleteObject(gothicFont_);
 }

@@ -87,10 +87,11 @@ TEST_F(PlatformTest, DisablingTheOptionMenuGraysItsTopLevelItem) {
 }
 
 TEST_F(PlatformTest, ProcessMessagesDrainsTheQueue) {
-  for (int i = 0; i < 500; ++i) PostMessageW(platform_->window(), WM_NULL, 0, 0);
+  constexpr UINT kProbe = WM_APP + 7;
+  for (int i = 0; i < 500; ++i) PostMessageW(platform_->window(), kProbe, 0, 0);
   platform_->processMessages();
   MSG msg;
-  EXPECT_FALSE(PeekMessageW(&msg, platform_->window(), WM_NULL, WM_NULL, PM_NOREMOVE));
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, kProbe, kProbe, PM_NOREMOVE));
 }
 
 TEST_F(PlatformTest, ClientAreaIsTheFormsSizeAtTheWindowsDpi) {
