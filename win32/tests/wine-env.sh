@@ -40,7 +40,7 @@ if [ ! -f "$DRIVER" ]; then
   mkdir -p "$(dirname "$DRIVER")"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -DUNICODE -D_UNICODE \
     -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 -municode -static \
-    "$ROOT"/win32/tests/driver/*.cpp -o "$DRIVER" -luser32 -lgdi32 || { log "FAIL: driver build"; exit 1; }
+    "$ROOT"/win32/tests/driver/*.cpp -o "$DRIVER" -luser32 -lgdi32 -lcomctl32 || { log "FAIL: driver build"; exit 1; }
 fi
 NEB01="$BUILD/win32/neb01.exe"
 NEBMENU="$BUILD/win32/nebmenu/nebmenu.exe"

@@ -286,6 +286,13 @@ int scenarioWindow(const Options& opt) {
   s.same(s.textOf(neb::win32::kLabel3), L"", "Label3 empty before a run");
   s.check(isEnabled(s.control(neb::win32::kCommand1)), "Command1 enabled");
   s.check(!isEnabled(s.control(neb::win32::kCheck2)), "Check2 disabled without Mode.txt");
+  std::wstring tip1 = L"<none>", tip2 = L"<none>";
+  for (const auto& [tool, text] : toolTips(s.proc)) {
+    if (tool == s.control(neb::win32::kCheck1)) tip1 = text;
+    if (tool == s.control(neb::win32::kCheck2)) tip2 = text;
+  }
+  s.same(tip1, L"国内移動局が が /JA1 形式の時の時にチェックします", "Check1 tooltip");
+  s.same(tip2, L"Mode が FM SSB 形式で無い時チェックします", "Check2 tooltip");
 
   RECT r{};
   GetWindowRect(s.main, &r);

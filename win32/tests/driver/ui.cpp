@@ -1,5 +1,7 @@
 #include "ui.hpp"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -233,6 +235,41 @@ bool fileDialogOpen(HWND dialog, const std::wstring& fullPath) {
 void fileDialogCancel(HWND dialog) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+}
+
+std::vector<std::pair<HWND, std::wstring>> toolTips(const Process& process) {
+  std::vector<std::pair<HWND, std::wstring>> tools;
+  constexpr std::size_t kChars = 1024;
+  for (HWND tip : topWindows(process.pid(), true)) {
+    if (className(tip) != L"tooltips_class32") continue;
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(tip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    const SIZE_T size = sizeof(TOOLINFOW) + kChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(process.handle(), nullptr, size,
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) continue;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      std::vector<wchar_t> text(kChars, L'\0');
+      TOOLINFOW ti{};
+      ti.cbSize = sizeof ti;
+      ti.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof ti);
+      WriteProcessMemory(process.handle(), remote, &ti, sizeof ti, nullptr);
+      WriteProcessMemory(process.handle(), remote + sizeof ti, text.data(), kChars * sizeof(wchar_t),
+                         nullptr);
+      DWORD_PTR found = 0;
+      SendMessageTimeoutW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote),
+                          SMTO_ABORTIFHUNG, 5000, &found);
+      if (!found) continue;
+      ReadProcessMemory(process.handle(), remote, &ti, sizeof ti, nullptr);
+      ReadProcessMemory(process.handle(), remote + sizeof ti, text.data(),
+                        kChars * sizeof(wchar_t), nullptr);
+      text.back() = L'\0';
+      HWND tool = (ti.uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(ti.uId) : ti.hwnd;
+      tools.emplace_back(tool, std::wstring(text.data()));
+    }
+    VirtualFreeEx(process.handle(), remote, 0, MEM_RELEASE);
+  }
+  return tools;
 }
 
 void click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }

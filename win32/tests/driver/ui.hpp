@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -27,6 +28,7 @@ public:
   bool running() const;
   DWORD exitCode() const;
   DWORD pid() const { return pid_; }
+  HANDLE handle() const { return handle_; }
   void kill();
 
 private:
@@ -64,6 +66,10 @@ HWND waitFileDialog(DWORD pid, DWORD timeoutMs, HWND notThis = nullptr);
 // Types the full path into the file-name field and presses Open.
 bool fileDialogOpen(HWND dialog, const std::wstring& fullPath);
 void fileDialogCancel(HWND dialog);
+
+// The tools of the process's tooltip windows: the control and its tip text.
+// Reads through the process's memory, since tooltip messages carry pointers.
+std::vector<std::pair<HWND, std::wstring>> toolTips(const Process& process);
 
 void click(HWND button);  // posted, so a modal box it opens does not block us
 bool isChecked(HWND button);
