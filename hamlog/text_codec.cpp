@@ -1,5 +1,7 @@
 #include "text_codec.hpp"
 
+#include "sjis.hpp"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -60,8 +62,7 @@ NativeString sjisToNativeLossy(std::string_view sjis) {
   // Character by character, so one bad byte spoils only itself.
   std::wstring out;
   for (std::size_t pos = 0; pos < sjis.size();) {
-    const std::size_t len =
-        pos + 1 < sjis.size() && IsDBCSLeadByteEx(kSjis, static_cast<BYTE>(sjis[pos])) ? 2 : 1;
+    const std::size_t len = sjis::charLength(sjis, pos);
     if (auto part = toWide(kSjis, sjis.substr(pos, len), MB_ERR_INVALID_CHARS)) {
       out += *part;
     } else {
@@ -164,7 +165,11 @@ std::optional<NativeString> sjisToNative(std::string_view sjis) {
 }
 
 std::optional<std::string> nativeToSjis(const NativeString& text) {
-  return convert("CP932", "UTF-8", text, false, {}, oneUtf8Char);
+  auto sjis = convert("CP932", "UTF-8", text, false, {}, oneUtf8Char);
+  // iconv maps a few characters to look-alikes (U+00A5 to the backslash);
+  // only a conversion that comes back unchanged is exact.
+  if (sjis && sjisToNative(*sjis) != text) return std::nullopt;
+  return sjis;
 }
 
 NativeString sjisToNativeLossy(std::string_view sjis) {

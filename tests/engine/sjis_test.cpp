@@ -43,18 +43,31 @@ TEST(Sjis, TrimAndUpper) {
   EXPECT_EQ(sjis::upper("\x82\x81\x82\x9A\x82\x60"), "\x82\x60\x82\x79\x82\x60");
 }
 
-TEST(TextCodec, StrictConversionRefusesWhatItCannotHold) {
-  const auto utf8 = sjisToNative("\x8C\xF0\x90\x4D \xB1");
-#ifndef _WIN32
-  ASSERT_TRUE(utf8.has_value());
-  EXPECT_EQ(*utf8, "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1");  // 交信 ｱ
-  EXPECT_EQ(nativeToSjis(*utf8), "\x8C\xF0\x90\x4D \xB1");
-  EXPECT_EQ(nativeToSjis("\xF0\x9F\x98\x80"), std::nullopt);  // no code page 932 form
-  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
-  EXPECT_EQ(sjisToNativeLossy("a\x81 b"), "a\xEF\xBF\xBD b");
-  EXPECT_EQ(nativeToSjisLossy("a\xF0\x9F\x98\x80" "b"), "a?b");
-  EXPECT_EQ(sjisToPath("a\x81"), std::nullopt);
+#ifdef _WIN32
+const NativeString kEmoji = L"a\U0001F600b";
+const NativeString kYen = L"\u00A5";
+#else
+const NativeString kEmoji = "a\xF0\x9F\x98\x80" "b";
+const NativeString kYen = "\xC2\xA5";
 #endif
+
+TEST(TextCodec, StrictConversionRefusesWhatItCannotHold) {
+  const std::string sjis = "\x8C\xF0\x90\x4D \xB1\x5C";  // 交信 ｱ and a backslash
+  const auto native = sjisToNative(sjis);
+  ASSERT_TRUE(native.has_value());
+  EXPECT_EQ(nativeToUtf8(*native), "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\");
+  EXPECT_EQ(nativeToSjis(*native), sjis);
+  EXPECT_EQ(nativeToSjis(kEmoji), std::nullopt);
+  EXPECT_EQ(nativeToSjis(kYen), std::nullopt);  // never a best-fit stand-in
+  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
+  EXPECT_EQ(sjisToPath("a\x81"), std::nullopt);
+}
+
+TEST(TextCodec, LossyConversionSpoilsOnlyTheBadCharacter) {
+  EXPECT_EQ(sjisToUtf8Lossy("a\x81 b"), "a\xEF\xBF\xBD b");
+  EXPECT_EQ(nativeToSjisLossy(kEmoji).front(), 'a');
+  EXPECT_EQ(nativeToSjisLossy(kEmoji).back(), 'b');
+  EXPECT_NE(nativeToSjisLossy(kEmoji).find('?'), std::string::npos);
 }
 
 TEST(TextCodec, IoErrorNamesTheFileAndTheReason) {
