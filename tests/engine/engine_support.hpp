@@ -29,7 +29,6 @@ class MemFileSystem : public FileSystem {
 public:
   std::map<std::string, std::shared_ptr<std::string>> files;
   std::set<std::string> directories;
-  std::set<std::string> locked;  // exist but cannot be opened
   // Faults: each throws IoError when it strikes.
   bool failCreate = false;
   bool failCommit = false;
@@ -45,7 +44,7 @@ public:
   std::string get(const Path& p) const { return *files.at(p.string()); }
 
   bool fileExists(const Path& path) noexcept override {
-    return has(path) && locked.count(path.string()) == 0;
+    return has(path);
   }
   std::unique_ptr<ReadFile> openRead(const Path& path) override;
   std::unique_ptr<WriteFile> createTruncate(const Path& path) override;

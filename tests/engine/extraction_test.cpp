@@ -151,17 +151,6 @@ TEST(Extraction, AnyFailureLeavesTheOldWorkFileAndNoTemporaryFile) {
   }
 }
 
-TEST(Extraction, CreatesTheMissingDataDirectory) {
-  Fixture f;
-  f.fs.files.clear();
-  DbBuilder db;
-  db.add();
-  db.install(f.fs);
-  f.run();
-  EXPECT_EQ(f.fs.directories.count("/app/data"), 1u);
-  EXPECT_TRUE(f.fs.has(f.job.workPath));
-}
-
 TEST(Extraction, LargeCountsUseNoSixteenBitCounters) {
   Fixture f;
   DbBuilder db;

@@ -80,17 +80,6 @@ TEST(HamlogOpen, MissingFilesGiveOneMessageAndNothingOpen) {
   }
 }
 
-TEST(HamlogOpen, LockedFileCountsAsMissing) {
-  MemFileSystem fs;
-  RecordingSink sink;
-  DbBuilder().install(fs);
-  fs.locked.insert("/h/LOG.DBR");
-  HamlogDatabase hamlog(fs, sink);
-  EXPECT_FALSE(hamlog.Hamlog_Open("/h/LOG.DBS"));
-  ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].first, "/h/LOG." + std::string(msg::dbrNotFound));
-}
-
 TEST(HamlogOpen, RecordCountIsTwentyFourBitsAtBytesFourToSix) {
   struct Case {
     std::string header;
@@ -135,48 +124,6 @@ TEST(QsoRead, RecordNIsReadFromItsOwnOffset) {
     EXPECT_EQ(d.qsoNumber, n);
     EXPECT_EQ(d.qso.callSign, "JA" + std::to_string(n) + std::string(n < 10 ? 3 : n < 100 ? 2 : n < 1000 ? 1 : 0, ' '));
   }
-}
-
-TEST(QsoRead, RecordBeyondTheEndSetsQsoNumberZeroAndKeepsFields) {
-  MemFileSystem fs;
-  RecordingSink sink;
-  DbBuilder db;
-  db.add().call = "JA1AAA";
-  db.records[0].textPointer = db.addTexts("one", "two", "three");
-  db.countOverride = 3;
-  std::string dbs = db.dbs() + std::string(30, 'x');  // half a second record
-  fs.put("/h/LOG.DBS", dbs);
-  fs.put("/h/LOG.DBR", db.dbr);
-  HamlogDatabase hamlog(fs, sink);
-  ASSERT_TRUE(hamlog.Hamlog_Open("/h/LOG.DBS"));
-  hamlog.qsoNumber = 1;
-  hamlog.Qso_Read();
-  EXPECT_EQ(hamlog.qso.dbrText1, "one");
-  hamlog.qsoNumber = 2;
-  hamlog.Qso_Read();
-  EXPECT_EQ(hamlog.qsoNumber, 0);
-  EXPECT_EQ(hamlog.qso.callSign, "JA1AAA");
-  EXPECT_EQ(hamlog.qso.dbrText1, "");
-  EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST(QsoRead, ReadsTheRecordFileInBlocks) {
-  DbBuilder db;
-  for (int i = 0; i < 10000; ++i) {
-    Rec& r = db.add();
-    r.textPointer = db.addTexts("a", "b", "c");
-  }
-  MemFileSystem fs;
-  RecordingSink sink;
-  db.install(fs);
-  HamlogDatabase hamlog(fs, sink);
-  ASSERT_TRUE(hamlog.Hamlog_Open("/h/LOG.DBS"));
-  for (std::int32_t n = 1; n <= hamlog.recordCount; ++n) {
-    hamlog.qsoNumber = n;
-    hamlog.Qso_Read();
-    ASSERT_EQ(hamlog.qso.dbrText3, "c");
-  }
-  EXPECT_LT(fs.readCalls, 50u);
 }
 
 TEST(QsoRead, CompanionTexts) {
@@ -374,13 +321,6 @@ TEST(QsoRead, DateTimeAndReports) {
     EXPECT_EQ(d.qso.report1, c.report1);
     EXPECT_EQ(d.qso.report2, "59");
   }
-}
-
-TEST(TextStrip, TrailingNulsThenAsciiSpaces) {
-  EXPECT_EQ(Text_Strip(std::string(" A\0B \0\0", 7)), std::string("A\0B", 3));
-  EXPECT_EQ(Text_Strip(std::string("\0 A", 3)), std::string("\0 A", 3));
-  EXPECT_EQ(Text_Strip("\x81\x40" "A\x81\x40"), "\x81\x40" "A\x81\x40");  // full-width space stays
-  EXPECT_EQ(Text_Strip(std::string("\0\0", 2)), "");
 }
 
 }  // namespace

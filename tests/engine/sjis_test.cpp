@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "file_system.hpp"
 #include "sjis.hpp"
 #include "text_codec.hpp"
 
@@ -33,16 +32,6 @@ TEST(Sjis, CountsCharactersNotBytes) {
   }
 }
 
-TEST(Sjis, TrimAndUpper) {
-  EXPECT_EQ(sjis::trim("  a b  "), "a b");
-  EXPECT_EQ(sjis::trim("\x81\x40" "a\x81\x40"), "\x81\x40" "a\x81\x40");
-  EXPECT_EQ(sjis::trim("\ta\t"), "\ta\t");
-  EXPECT_EQ(sjis::upper("lsb"), "LSB");
-  // Trail bytes that look like a-z stay: 0x83 0x61 is a katakana character.
-  EXPECT_EQ(sjis::upper("\x83\x61" "a"), "\x83\x61" "A");
-  EXPECT_EQ(sjis::upper("\x82\x81\x82\x9A\x82\x60"), "\x82\x60\x82\x79\x82\x60");
-}
-
 #ifdef _WIN32
 const NativeString kEmoji = L"a\U0001F600b";
 const NativeString kYen = L"\u00A5";
@@ -68,14 +57,6 @@ TEST(TextCodec, LossyConversionSpoilsOnlyTheBadCharacter) {
   EXPECT_EQ(nativeToSjisLossy(kEmoji).front(), 'a');
   EXPECT_EQ(nativeToSjisLossy(kEmoji).back(), 'b');
   EXPECT_NE(nativeToSjisLossy(kEmoji).find('?'), std::string::npos);
-}
-
-TEST(TextCodec, IoErrorNamesTheFileAndTheReason) {
-  const IoError e("/x/LOG.DBS", "\x93\xC7\x82\xDD\x8D\x9E\x82\xDD", "Permission denied");
-  EXPECT_EQ(e.message(), "/x/LOG.DBS \x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD"
-                         "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1: Permission denied");
-  EXPECT_NE(std::string(e.what()).find("Permission denied"), std::string::npos);
-  EXPECT_NE(std::string(e.what()).find("/x/LOG.DBS"), std::string::npos);
 }
 
 }  // namespace

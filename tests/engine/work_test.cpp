@@ -85,16 +85,6 @@ TEST(WorkLine, FieldRules) {
   }
 }
 
-TEST(WorkLine, NumberFieldIsTenDigits) {
-  WorkRecord w;
-  for (auto [n, text] : {std::pair{1, "0000000001"}, {12345, "0000012345"}, {16777215, "0016777215"},
-                         {2147483647, "2147483647"}}) {
-    cleanAndNumber(w, n);
-    EXPECT_EQ(w[19], text);
-    EXPECT_EQ(w[1], "NEBWD");
-  }
-}
-
 TEST(AreaSuffix, ComparesEveryPrefixAgainstTheCurrentField) {
   struct Case {
     std::string field;
