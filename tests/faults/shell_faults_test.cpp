@@ -4,6 +4,7 @@
 // data directory the work file cannot be put into.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -286,6 +287,29 @@ TEST_F(ShellFaults, RunOnFullOrReadOnlyVolume) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.started, 0);
   }
+}
+
+// The command line on a full volume: exit status 1, the old work file, no
+// temporary file, and a message that names the file.
+TEST_F(ShellFaults, CommandLineOnFullVolume) {
+  fsys::remove_all(appDir);
+  Mount mount(appDir, "64k");
+  if (!mount.ok()) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  fsys::create_directories(appDir / "data");
+  writeFile(work, oldWork);
+  const fsys::path err = root / "stderr.txt";
+  const std::string cmd = std::string("'") + NEB_EXTRACT_PROGRAM + "' -q --app-dir '" + appDir.string() +
+                          "' --hamlog '" + (root / "log" / "LOG.DBS").string() + "' 2>'" +
+                          err.string() + "' >/dev/null";
+  const int status = std::system(cmd.c_str());
+  ++gInjected;
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(readFile(work), oldWork);
+  EXPECT_FALSE(fsys::exists(appDir / "nebwdw.tmp"));
+  EXPECT_NE(readFile(err).find("nebwdw.tmp"), std::string::npos) << readFile(err);
 }
 
 // The work file's directory on another volume than the temporary file: a
