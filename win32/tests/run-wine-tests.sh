@@ -18,6 +18,8 @@ failed=0
 # shellcheck source=wine-env.sh
 . "$ROOT/win32/tests/wine-env.sh"
 
+failed="${NEB_BUILD_FAILED:-0}"
+
 # ---------------------------------------------------------------- unit tests
 if [ "${NEB_E2E_SKIP_CTEST:-0}" != 1 ]; then
   log "cross-built unit tests (ctest under Wine)"
