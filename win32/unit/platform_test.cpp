@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <memory>
 #include <string>
 
@@ -54,6 +56,57 @@ TEST_F(PlatformTest, ControlsCarryTheirIdsAndDesignTexts) {
   EXPECT_EQ(text(platform_->window()), L"HAMLOG からの抽出");
   EXPECT_FALSE(platform_->isChecked(Control::Check1));
   EXPECT_FALSE(platform_->isChecked(Control::Check2));
+}
+
+TEST_F(PlatformTest, CheckBoxesUseTheWindowsMinchoTheRestGothic) {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  struct Case {
+    int id;
+    const wchar_t* face;
+    int hundredthsOfPoint;
+  } cases[] = {
+      {kCheck1, L"ＭＳ 明朝", 975},     {kCheck2, L"ＭＳ 明朝", 975},     {kCommand1, L"ＭＳ Ｐゴシック", 900},
+      {kCommand2, L"ＭＳ Ｐゴシック", 900}, {kLabel1, L"ＭＳ Ｐゴシック", 900},  {kLabel2, L"ＭＳ Ｐゴシック", 900},
+      {kLabel3, L"ＭＳ Ｐゴシック", 900},   {kFrame1, L"ＭＳ Ｐゴシック", 900},  {kFrame2, L"ＭＳ Ｐゴシック", 900},
+  };
+  for (const Case& c : cases) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(platform_->window(), c.id), WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    ASSERT_TRUE(font && GetObjectW(font, sizeof lf, &lf)) << c.id;
+    EXPECT_STREQ(lf.lfFaceName, c.face) << c.id;
+    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.id;
+    EXPECT_EQ(lf.lfHeight, -MulDiv(c.hundredthsOfPoint, dpi, 7200)) << c.id;
+  }
+}
+
+TEST_F(PlatformTest, CheckBoxesCarryTheirTooltips) {
+  HWND tooltip = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM found) {
+        wchar_t cls[64];
+        GetClassNameW(hwnd, cls, 64);
+        if (std::wstring(cls) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(found) = hwnd;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&tooltip));
+  ASSERT_NE(tooltip, nullptr);
+  const std::pair<int, const wchar_t*> tips[] = {
+      {kCheck1, L"国内移動局が が /JA1 形式の時の時にチェックします"},
+      {kCheck2, L"Mode が FM SSB 形式で無い時チェックします"},
+  };
+  for (const auto& [id, expected] : tips) {
+    wchar_t buffer[256] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = platform_->window();
+    ti.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(platform_->window(), id));
+    ti.lpszText = buffer;
+    SendMessageW(tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(buffer, expected) << id;
+  }
 }
 
 TEST_F(PlatformTest, EachControlOfTheShellMapsToItsOwnWindow) {
