@@ -139,6 +139,17 @@ TEST_F(PlatformTest, DisablingTheOptionMenuGraysItsTopLevelItem) {
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(platform_->window(), kCommand2)));
 }
 
+TEST_F(PlatformTest, TabGoesStartStopCheck1Check2AndSkipsDisabledControls) {
+  HWND w = platform_->window();
+  auto next = [&](int id) { return GetDlgCtrlID(GetNextDlgTabItem(w, GetDlgItem(w, id), FALSE)); };
+  EXPECT_EQ(next(kCommand1), kCommand2);
+  EXPECT_EQ(next(kCommand2), kCheck1);
+  EXPECT_EQ(next(kCheck1), kCheck2);
+  EXPECT_EQ(next(kCheck2), kCommand1);
+  platform_->setEnabled(Control::Check1, false);
+  EXPECT_EQ(next(kCommand2), kCheck2);
+}
+
 TEST_F(PlatformTest, ProcessMessagesDrainsTheQueue) {
   constexpr UINT kProbe = WM_APP + 7;
   for (int i = 0; i < 500; ++i) PostMessageW(platform_->window(), kProbe, 0, 0);
