@@ -196,6 +196,24 @@ TEST_F(HamlogSetTest, RewritesEveryHamlogLineAndRereads) {
   }
 }
 
+#ifdef _WIN32
+// Windows drops trailing blanks of a file name: reading and rewriting, one
+// with and one without them, reach the same file.
+TEST(HamlogSet, TrailingBlanksOfTheArgument) {
+  Scratch d;
+  OsFileSystem fs;
+  writeFile(d.envFile, "#01,X\r\n");
+  FakePlatform p(fs, d.appDir.native(), d.argument() + L"  ");
+  Form1 f(p);
+  p.boxes = {okBox("X", "NEB01"), question(Answer::No)};
+  f.Form_Load();
+  p.dialogs = {pick("D:|A.DBS", "A.DBS")};
+  f.hamlog_set_Click();
+  EXPECT_EQ(readFile(d.envFile), "#01,D:\\A.DBS\r\n");
+  EXPECT_EQ(p.caption(Control::Label1), "D:\\A.DBS");
+}
+#endif
+
 TEST_F(HamlogSetTest, NameShiftJisCannotHoldIsRefused) {
   declined("#01,X\r\n");
   OpenFileResult odd{false, "", "", false, dir.root.native() + nat("|LOG.DBS")};
