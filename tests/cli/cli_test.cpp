@@ -254,6 +254,8 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
   fs::create_directories(app_ / "data");
   const std::string old = "\"old\"\r\n";
   const std::string dbsBytes = readBytes(dbs), dbrBytes = readBytes(companionPath(dbs));
+  writeBytes(dir_ / "log" / "SHORT.DBS", "abc");  // not even a full header
+  writeBytes(dir_ / "log" / "SHORT.DBR", "");
   struct Case {
     std::vector<std::string> args;
     std::string message;  // part of standard error
@@ -265,10 +267,7 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
       {{(dir_ / "missing.env").string()}, "環境ﾌｧｲﾙが見当たりません"},
       {{"-o", dbs.string(), "--hamlog", dbs.string()}, "input file"},
       {{"-o", companionPath(dbs).string(), "--hamlog", dbs.string()}, "input file"},
-      // The record file lacks a full header.
-      {{"--hamlog", (writeBytes(dir_ / "log" / "SHORT.DBS", "abc"), writeBytes(dir_ / "log" / "SHORT.DBR", ""),
-                     base + "SHORT.DBS")},
-       "SHORT.DBS"},
+      {{"--hamlog", base + "SHORT.DBS"}, "SHORT.DBS"},
   };
   for (const auto& c : cases) {
     writeBytes(workFile(), old);
@@ -303,6 +302,22 @@ TEST_F(Cli, OutputOptionWritesOnlyThatFile) {
   EXPECT_EQ(r.out, "2 件の交信を " + out.string() + " に書き出しました\n");
   EXPECT_FALSE(fs::exists(app_ / "data"));
   expectNoTempFiles();
+}
+
+TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
+  const fs::path dir = dir_ / "\xE3\x83\x8F\xE3\x83\xA0";  // ハム
+  fs::create_directories(dir);
+  const fs::path dbs = dir / "HAMLOG.DBS";
+  fs::rename(database("JA1AB\n"), dbs);
+  fs::rename(dir_ / "log" / "HAMLOG.DBR", dir / "HAMLOG.DBR");
+  const std::string sjisPath = dir_.string() + "/\x83n\x83\x80/HAMLOG.DBS";
+  for (const auto& target : {envFile("#01," + sjisPath + "\r\n").string(), std::string("--hamlog")}) {
+    std::vector<std::string> args = {"-q", "--app-dir", app_.string(), target};
+    if (target == "--hamlog") args.push_back(dbs.string());
+    const Result r = run(args);
+    EXPECT_EQ(r.code, 0) << target << r.err;
+    EXPECT_EQ(splitLines(readBytes(workFile())).size(), 1u);
+  }
 }
 
 TEST_F(Cli, EmptyAndShortRecordFiles) {
