@@ -496,6 +496,40 @@ int scenarioStartupNo(const Options& opt) {
   return s.failures();
 }
 
+// No at start-up, then the file defined from the menu: Command1 stays
+// disabled until MENU_X, and the run then reads the new database.
+int scenarioNoThenDefine(const Options& opt) {
+  Scenario s("no-then-define", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring missing = s.path(L"GONE\\HAMLOG.DBS");
+  CreateDirectoryW(s.path(L"LOG").c_str(), nullptr);
+  const std::wstring chosen = s.path(L"LOG\\HAMLOG.DBS");
+  writeDatabase(chosen, {}, 75, 12);
+  writeFile(s.env(), crlf({L"#01," + missing, L"$JA", kMarker}));
+  if (!s.launch(L" " + s.env())) return s.failures();
+  s.answerBox(s.expectBox(missing, L"NEB01", false, "path box"), IDOK, "answered OK");
+  s.answerBox(s.expectBox(kAskText, L"NEB01", true, "question"), IDNO, "answered No");
+  if (!s.waitMain()) return s.failures();
+  s.check(isEnabled(s.control(neb::win32::kCheck2)),
+          "Check2 stays enabled: the mode table was never looked for");
+
+  s.defineFromMenu(chosen);
+  s.same(s.textOf(neb::win32::kLabel1), chosen, "Label1 refreshed");
+  s.check(!isEnabled(s.control(neb::win32::kCommand1)), "Command1 still disabled");
+  s.check(readFile(s.env()).value_or("") == crlf({L"#01," + chosen, L"$JA", kMarker}),
+          "#01, line rewritten");
+
+  postMenu(s.main, neb::win32::kMenuX);
+  s.check(waitFor([&] { return isEnabled(s.control(neb::win32::kCommand1)); }, kStepMs),
+          "MENU_X enabled Command1");
+  s.check(waitFor([&] { return readFile(s.env()) == crlf({L"#01," + chosen, L"$JA"}); }, kStepMs),
+          "marker removed");
+  click(s.control(neb::win32::kCommand1));
+  s.expectHandoff("run on the defined database");
+  s.check(splitLines(readFile(s.work()).value_or("")).size() == 75, "Work.Txt holds 75 lines");
+  return s.failures();
+}
+
 // HAMLOG file missing at start-up, the user answers Yes: cancel once, pick a
 // file of the wrong kind, then the database.
 int scenarioStartupYes(const Options& opt) {
@@ -827,6 +861,7 @@ int wmain(int argc, wchar_t** argv) {
       {"close-box", [](const Options& o) { return scenarioInterrupt(o, "close-box", true); }},
       {"startup-no", scenarioStartupNo},
       {"startup-yes", scenarioStartupYes},
+      {"no-then-define", scenarioNoThenDefine},
       {"menu-define", scenarioMenuDefine},
       {"bad-argument", scenarioBadArgument},
       {"bad-frequency", scenarioBadFrequency},
