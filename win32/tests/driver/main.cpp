@@ -687,6 +687,53 @@ int scenarioShortLog(const Options& opt) {
   return s.failures();
 }
 
+// Files held open by another program: a locked log counts as missing; a
+// work file that cannot be replaced keeps its old content.
+int scenarioLocked(const Options& opt) {
+  Scenario s("locked", opt);
+  if (!s.prepare()) return s.failures();
+  const std::wstring dbs = s.path(L"HAMLOG.DBS");
+  writeDatabase(dbs, {}, 300, 6);
+  writeFile(s.env(), crlf({L"#01," + dbs}));
+  const std::string old = "\"NEBWD\",\"held by another tool\"\r\n";
+  writeFile(s.work(), old);
+  if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
+
+  HANDLE lock = CreateFileW(dbs.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  s.check(lock != INVALID_HANDLE_VALUE, "log locked");
+  click(s.control(neb::win32::kCommand1));
+  auto box = s.expectBox(L"HAMLOG ファイルが定義されていません", L"NEB01", false, "Start on a locked log");
+  s.answerBox(box, IDOK, "answered OK");
+  CloseHandle(lock);
+  Sleep(300);
+  s.check(s.proc.running() && isEnabled(s.control(neb::win32::kCommand1)) &&
+              !fileExists(s.temp()),
+          "window idle, no nebwdw.tmp");
+
+  // Like a reader of the suite: open for reading, sharing reading only.
+  HANDLE held = CreateFileW(s.work().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  s.check(held != INVALID_HANDLE_VALUE, "Work.Txt held open");
+  click(s.control(neb::win32::kCommand1));
+  box = waitMessageBox(s.proc.pid(), kStepMs);
+  if (s.check(static_cast<bool>(box), "the failed replacement is reported")) {
+    s.note("box " + shown(box.caption) + ": " + shown(box.text));
+    s.check(!box.text.empty(), "the report says something");
+    answer(box, IDOK);
+  }
+  CloseHandle(held);
+  if (s.proc.waitExit(kStepMs)) {
+    s.note("program ended after the report");
+  } else {
+    PostMessageW(s.main, WM_CLOSE, 0, 0);
+    s.proc.waitExit(kStepMs);
+  }
+  s.same(fromUtf8(readFile(s.work()).value_or("<missing>")), fromUtf8(old),
+         "old Work.Txt unchanged");
+  s.check(!fileExists(s.temp()), "no nebwdw.tmp left");
+  return s.failures();
+}
+
 // The program at a drive root: no doubled backslash in the hand-off.
 int scenarioDriveRoot(const Options& opt) {
   Scenario s("drive-root", opt);
@@ -869,6 +916,7 @@ int wmain(int argc, wchar_t** argv) {
       {"japanese-paths", scenarioJapanesePaths},
       {"drive-root", scenarioDriveRoot},
       {"short-log", scenarioShortLog},
+      {"locked", scenarioLocked},
   };
   if (argc < 2) {
     say("usage: neb01-e2e SCENARIO|list|gen ...");
