@@ -23,3 +23,6 @@ endif()
 # GCC 12 reports false -Wrestrict overlaps inside libstdc++'s string
 # concatenation when optimising (GCC PR 105329); it would stop -Werror builds.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
+
+# Release programs ship without symbols.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
