@@ -3,15 +3,25 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
 
 #include "form1.hpp"
-#include "cp932.hpp"
 #include "win32_platform.hpp"
 
 namespace {
 
-void fail(const wchar_t* text) {
-  MessageBoxW(nullptr, text, L"NEB01", MB_OK | MB_ICONSTOP);
+[[noreturn]] void fail(const char* utf8) {
+  std::wstring text = L"NEB01 を開始できません";
+  if (utf8 && *utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (n > 1) {
+      std::wstring detail(static_cast<std::size_t>(n), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, utf8, -1, detail.data(), n);
+      detail.resize(static_cast<std::size_t>(n - 1));
+      text += L"\n" + detail;
+    }
+  }
+  MessageBoxW(nullptr, text.c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
   ExitProcess(1);
 }
 
@@ -22,19 +32,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     neb::win32::Win32Platform platform(instance);
     neb::app::Form1 form(platform);
     platform.attach(form);
-    // Start-up runs before the window is first shown; it may end the process.
-    try {
-      form.Form_Load();
-    } catch (const neb::IoError& e) {
-      MessageBoxW(platform.window(), neb::win32::sjisToWide(e.message()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
-      ExitProcess(1);
-    }
+    // Start-up may end the process (through the hand-off) before any window shows.
+    platform.load();
     platform.show(showCommand);
     return platform.run();
-  } catch (const std::exception&) {
-    fail(L"NEB01 を開始できません");
+  } catch (const std::exception& e) {
+    fail(e.what());
   } catch (...) {
-    fail(L"NEB01 を開始できません");
+    fail(nullptr);
   }
-  return 1;
 }

@@ -254,6 +254,10 @@ HWND Win32Platform::control(Control c) const {
   return nullptr;
 }
 
+void Win32Platform::load() {
+  forward([](app::Form1& f) { f.Form_Load(); });
+}
+
 void Win32Platform::show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
@@ -491,6 +495,8 @@ void Win32Platform::startProcess(const NativeString& commandLine) {
     // "起動" (start) in Shift_JIS.
     throw IoError(Path(program.empty() ? commandLine : program), "\x8b\x4e\x93\xae", systemMessage(error));
   }
+  // This program ends at once: let the menu take the foreground it leaves.
+  AllowSetForegroundWindow(pi.dwProcessId);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
 }

@@ -24,6 +24,8 @@ public:
 
   // Events go to form from now on.
   void attach(app::Form1& form) { form_ = &form; }
+  // Form1's start-up, before the window is first shown.
+  void load();
   void show(int showCommand);
   HWND window() const { return window_; }
   HWND control(app::Control control) const;
