@@ -48,7 +48,7 @@ const ControlSpec kControls[] = {
     {kCheck2, L"BUTTON", L"モード 形式変換", BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
      {40, 166, 290, 22}},
     {kLabel1, L"STATIC", L"ﾌｧｲﾙ名未設定", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, FontKind::Gothic,
-     {12, 214, 338, 44}},
+     {12, 208, 338, 56}},
     {kFrame2, L"BUTTON", L"件数", BS_GROUPBOX | WS_GROUP, 0, FontKind::Gothic, {18, 20, 326, 60}},
     {kFrame1, L"BUTTON", L"データ抽出", BS_GROUPBOX, 0, FontKind::Gothic, {6, 4, 350, 198}},
 };
