@@ -1,7 +1,9 @@
 #include "hamlog_database.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <memory>
 
 #include "block_cache.hpp"
 #include "messages.hpp"
