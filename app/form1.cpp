@@ -19,16 +19,24 @@ namespace neb::app {
 
 namespace {
 
-// Every message of the engine is a modal OK box without icon.
+// Every message of the engine is a modal OK box without icon. The progress
+// label is brought up to date first: the box names a QSO and the label must
+// show the same one while the box waits.
 class BoxSink final : public MessageSink {
 public:
-  explicit BoxSink(Platform& platform) : platform_(platform) {}
+  BoxSink(Platform& platform, std::int32_t& pendingLabel)
+      : platform_(platform), pendingLabel_(pendingLabel) {}
   void showMessage(std::string_view text, std::string_view caption) override {
+    if (pendingLabel_ != 0) {
+      platform_.setCaption(Control::Label3, std::to_string(pendingLabel_));
+      pendingLabel_ = 0;
+    }
     platform_.messageBox(text, caption, Buttons::Ok, Icon::None);
   }
 
 private:
   Platform& platform_;
+  std::int32_t& pendingLabel_;
 };
 
 std::string decimal(std::int32_t n) { return std::to_string(n); }
@@ -70,7 +78,7 @@ bool hasDbsExtension(std::string_view fileTitle) {
 }  // namespace
 
 struct Form1::Impl final : QsoObserver {
-  explicit Impl(Platform& p) : platform(p), fs(p.fileSystem()), sink(p), db(fs, sink) {}
+  explicit Impl(Platform& p) : platform(p), fs(p.fileSystem()), sink(p, pendingLabel), db(fs, sink) {}
 
   Platform& platform;
   FileSystem& fs;

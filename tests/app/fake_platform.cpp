@@ -42,7 +42,8 @@ std::string FakePlatform::caption(Control c) const {
 
 Answer FakePlatform::messageBox(std::string_view text, std::string_view caption, Buttons buttons,
                                 Icon icon) {
-  shown.push_back({std::string(text), std::string(caption)});
+  const auto& progress = captions[Control::Label3];
+  shown.push_back({std::string(text), std::string(caption), progress.empty() ? "" : progress.back()});
   if (boxes.empty()) {
     ADD_FAILURE() << "unexpected message box: " << sjisToUtf8Lossy(text) << " / " << caption;
     return buttons == Buttons::Ok ? Answer::Ok : Answer::No;

@@ -36,6 +36,7 @@ ExpectedBox question(Answer answer);  // the start-up's "look for the file?"
 struct ShownBox {
   std::string text;
   std::string caption;
+  std::string label3;  // the progress label while the box was open
 };
 
 class FakePlatform final : public Platform {

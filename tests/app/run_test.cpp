@@ -67,6 +67,20 @@ TEST_F(RunTest, SlowPumpingStillShowsOnlyProgressValues) {
   EXPECT_EQ(last, 1000);
 }
 
+TEST_F(RunTest, FrequencyBoxShowsWithTheProgressOfItsQso) {
+  // The clock stands still after the first pump: Label3 would lag behind.
+  auto qsos = manyQsos(80);
+  qsos[2].frequency = "9   ";
+  qsos[69].frequency = "9   ";
+  ready(qsos);
+  ui.tickStep = 0;
+  ui.boxes = {okBox(std::nullopt, "NEB01"), okBox(std::nullopt, "NEB01")};
+  EXPECT_THROW(form.Command1_Click(), ProcessEnded);
+  ASSERT_EQ(ui.shown.size(), 2u);
+  EXPECT_EQ(ui.shown[0].label3, "3");
+  EXPECT_EQ(ui.shown[1].label3, "50");  // past 49 the label moves in steps of 50
+}
+
 TEST_F(RunTest, MissingHamlogFileShowsOnlyTheBox) {
   ready({QsoBytes{}});
   std::filesystem::remove(dbs());
