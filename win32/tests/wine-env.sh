@@ -68,6 +68,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A display left behind by a killed run: its lock names a process that is gone.
+lock="/tmp/.X$DISPLAY_NO-lock"
+if [ -f "$lock" ] && ! kill -0 "$(tr -dc 0-9 <"$lock")" 2>/dev/null; then
+  rm -f "$lock" "/tmp/.X11-unix/X$DISPLAY_NO"
+fi
 if [ -e "/tmp/.X11-unix/X$DISPLAY_NO" ]; then
   log "FAIL: display :$DISPLAY_NO is in use (set NEB_E2E_DISPLAY)"
   exit 1
