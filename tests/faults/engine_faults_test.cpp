@@ -77,7 +77,8 @@ TEST_P(StepFailure, LeavesOldWorkFileAndNoTemporaryFile) {
   DbsBuilder db;
   db.addMany(20000);  // many buffer flushes and block reads
 
-  // How often the job performs this step on this file.
+  // How often the job performs this step on this file: a fault that never
+  // fires counts the calls.
   int total = 0;
   {
     MemoryFileSystem disk = makeDisk(db);
@@ -108,7 +109,7 @@ TEST_P(StepFailure, LeavesOldWorkFileAndNoTemporaryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    DiskFull, StepFailure,
+    EveryStep, StepFailure,
     ::testing::Values(FailingStep{"create temporary", Op::Create, kTemp, 0},
                       FailingStep{"write temporary", Op::Write, kTemp, 0},
                       FailingStep{"write temporary, part written", Op::Write, kTemp, 100},
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailingStep{"read companion file", Op::Read, kDbr, 0}),
     [](const auto& p) { return std::to_string(p.index); });
 
-TEST(StepFailure, CleanupThatFailsTooKeepsTheFirstErrorAndTheWorkFile) {
+TEST(CleanupFailure, KeepsTheFirstErrorAndTheWorkFile) {
   DbsBuilder db;
   db.addMany(50);
   MemoryFileSystem disk = makeDisk(db);
