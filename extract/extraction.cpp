@@ -1,6 +1,7 @@
 #include "extraction.hpp"
 
 #include <charconv>
+#include <cstring>
 
 #include "messages.hpp"
 
@@ -20,22 +21,42 @@ void appendDecimal(std::string& out, long long value) {
 }  // namespace
 
 TempWorkFile::TempWorkFile(FileSystem& fs, Path path)
-    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)) {
-  buffer_.reserve(kWriteBuffer + kLongestLine);
-}
+    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)), buffer_(kWriteBuffer + kLongestLine) {}
 
 TempWorkFile::~TempWorkFile() = default;
 
+char* TempWorkFile::reserve(std::size_t n) {
+  if (buffer_.size() - used_ < n) {
+    flushBuffer();
+    // Only a converted mode longer than any line the log itself can make.
+    if (buffer_.size() < n) buffer_.resize(n);
+  }
+  return buffer_.data() + used_;
+}
+
+void TempWorkFile::commitBytes(std::size_t n) {
+  used_ += n;
+  bytes_ += n;
+  if (used_ >= kWriteBuffer) flushBuffer();
+}
+
 void TempWorkFile::writeLine(const WorkRecord& work) {
-  const std::size_t before = buffer_.size();
-  appendLine(buffer_, work);
-  bytes_ += buffer_.size() - before;
-  if (buffer_.size() >= kWriteBuffer) flushBuffer();
+  scratch_.clear();
+  appendLine(scratch_, work);
+  std::memcpy(reserve(scratch_.size()), scratch_.data(), scratch_.size());
+  commitBytes(scratch_.size());
+}
+
+void TempWorkFile::writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+                            const ModeTable* modes) {
+  const WorkLine line(qso, n, areaPrefixes, modes);
+  char* const start = reserve(line.maxSize());
+  commitBytes(static_cast<std::size_t>(line.write(start) - start));
 }
 
 void TempWorkFile::flushBuffer() {
-  if (!buffer_.empty()) file_->write(buffer_.data(), buffer_.size());
-  buffer_.clear();
+  if (used_ != 0) file_->write(buffer_.data(), used_);
+  used_ = 0;
 }
 
 void TempWorkFile::close() {
@@ -47,7 +68,7 @@ void TempWorkFile::close() {
 
 void TempWorkFile::discard() noexcept {
   file_.reset();
-  buffer_.clear();
+  used_ = 0;
   try {
     fs_.removeFile(path_);
   } catch (...) {
@@ -75,7 +96,8 @@ ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversi
                           QsoObserver* observer, MessageSink& sink) {
   ExtractResult result;
   result.announced = db.recordCount;
-  WorkRecord work;
+  const std::vector<std::string>* prefixes = conv.areaSuffix ? conv.areaPrefixes : nullptr;
+  const ModeTable* modes = conv.mode ? conv.modeTable : nullptr;
   for (std::int32_t n = 1; n <= result.announced; ++n) {
     if (observer) observer->beforeQso(n);
     db.qsoNumber = n;
@@ -93,12 +115,7 @@ ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversi
       sink.showMessage(text, title::app);
       break;
     }
-    fillFields(work, db.qso);
-    if (conv.areaSuffix && conv.areaPrefixes) convertAreaSuffix(work, *conv.areaPrefixes);
-    if (conv.mode && conv.modeTable) convertMode(work, *conv.modeTable);
-    cleanAndNumber(work, n);
-    applyQRule(work);
-    temp.writeLine(work);
+    temp.writeQso(db.qso, n, prefixes, modes);
     ++result.written;
   }
   return result;

@@ -25,6 +25,9 @@ public:
   TempWorkFile& operator=(const TempWorkFile&) = delete;
 
   void writeLine(const WorkRecord& work);  // throws IoError
+  // The WorkLine of a QSO; throws IoError.
+  void writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+                const ModeTable* modes);
   void close();                            // flush, sync, close; throws IoError
   void discard() noexcept;                 // close if open and remove the file
   bool isOpen() const;
@@ -32,11 +35,16 @@ public:
   std::uint64_t bytesWritten() const { return bytes_; }
 
 private:
+  // Room for n more bytes in the buffer.
+  char* reserve(std::size_t n);
+  void commitBytes(std::size_t n);
   void flushBuffer();
   FileSystem& fs_;
   Path path_;
   std::unique_ptr<WriteFile> file_;
-  std::string buffer_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  std::string scratch_;
   std::uint64_t bytes_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "sjis.hpp"
 
@@ -38,31 +39,100 @@ bool mayHoldQuote(const char* data, std::size_t size) {
   return false;
 }
 
+// Whether [begin, end) holds a byte 0x81 or other than `delimiters` bytes
+// 0x22, eight bytes at a time.
+bool quoteCount(const char* begin, const char* end, int delimiters) {
+  constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  // High bit set exactly in the bytes of x that are 0.
+  auto zeroBytes = [](std::uint64_t x) { return ~(((x & low7) + low7) | x) & ~low7; };
+  int quotes = 0;
+  bool lead81 = false;
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    // One per matching byte, summed into the top byte.
+    quotes += static_cast<int>(((zeroBytes(word ^ (ones * 0x22)) >> 7) * ones) >> 56);
+    lead81 |= zeroBytes(word ^ (ones * 0x81)) != 0;
+  }
+  for (; p < end; ++p) {
+    quotes += *p == '"';
+    lead81 |= *p == '\x81';
+  }
+  return lead81 || quotes != delimiters;
+}
+
 // The ASCII double quote and the full-width right double quotation mark (”)
 // would end a field early for the suite's readers; each becomes one space.
-void cleanQuotes(std::string& field) {
-  char* const data = field.data();
-  const std::size_t size = field.size();
-  if (!mayHoldQuote(data, size)) return;
-  std::size_t out = 0;
-  for (std::size_t in = 0; in < size;) {
-    const auto b = static_cast<unsigned char>(data[in]);
+// Writes the cleaned bytes of in[0..n) at out, which may be in itself.
+char* copyCleaned(char* out, const char* in, std::size_t n) {
+  if (!mayHoldQuote(in, n)) {
+    if (out != in) std::memcpy(out, in, n);
+    return out + n;
+  }
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
-      data[out++] = b == '"' ? ' ' : data[in];
-      ++in;
-    } else if (in + 1 < size && sjis::isLead(b) && sjis::isTrail(static_cast<unsigned char>(data[in + 1]))) {
-      if (b == 0x81 && data[in + 1] == '\x68') {
-        data[out++] = ' ';
+      *out++ = b == '"' ? ' ' : in[i];
+      ++i;
+    } else if (i + 1 < n && sjis::isLead(b) && sjis::isTrail(static_cast<unsigned char>(in[i + 1]))) {
+      if (b == 0x81 && in[i + 1] == '\x68') {
+        *out++ = ' ';
       } else {
-        data[out++] = data[in];
-        data[out++] = data[in + 1];
+        *out++ = in[i];
+        *out++ = in[i + 1];
       }
-      in += 2;
+      i += 2;
     } else {
-      data[out++] = data[in++];
+      *out++ = in[i++];
     }
   }
-  field.resize(out);
+  return out;
+}
+
+void cleanQuotes(std::string& field) {
+  char* const data = field.data();
+  field.resize(static_cast<std::size_t>(copyCleaned(data, data, field.size()) - data));
+}
+
+// Field 3 after the area suffix conversion: every prefix is compared against
+// the field as it stands by then.
+std::string_view convertedSuffix(std::string_view suffix, const std::vector<std::string>& areaPrefixes) {
+  if (sjis::length(suffix) != 3) return suffix;
+  for (const std::string& prefix : areaPrefixes) {
+    if (sjis::left(suffix, 2) == prefix) suffix = sjis::charAt(suffix, 3);
+  }
+  return suffix;
+}
+
+// Field 19: n in at least 10 digits, zero-filled on the left.
+std::size_t formatNumber(char* out, std::int32_t n) {
+  if (n >= 0) {
+    auto v = static_cast<std::uint32_t>(n);
+    for (int i = 9; i >= 0; --i) {
+      out[i] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    }
+    return 10;
+  }
+  char digits[16];
+  const auto r = std::to_chars(digits, digits + sizeof digits, n);
+  const auto len = static_cast<std::size_t>(r.ptr - digits);
+  const std::size_t zeros = len < 10 ? 10 - len : 0;
+  std::memset(out, '0', zeros);
+  std::memcpy(out + zeros, digits, len);
+  return zeros + len;
+}
+
+// Concatenates pieces into buf (big enough by construction); returns the view.
+std::string_view join(char* buf, std::initializer_list<std::string_view> pieces) {
+  char* p = buf;
+  for (std::string_view piece : pieces) {
+    std::memcpy(p, piece.data(), piece.size());
+    p += piece.size();
+  }
+  return std::string_view(buf, static_cast<std::size_t>(p - buf));
 }
 
 }  // namespace
@@ -95,11 +165,8 @@ void fillFields(WorkRecord& work, const QsoRecord& qso) {
 
 void convertAreaSuffix(WorkRecord& work, const std::vector<std::string>& areaPrefixes) {
   std::string& suffix = work[3];
-  if (sjis::length(suffix) != 3) return;
-  // Every entry is compared, each against the field as it stands by then.
-  for (const std::string& prefix : areaPrefixes) {
-    if (sjis::left(suffix, 2) == prefix) suffix = std::string(sjis::charAt(suffix, 3));
-  }
+  const std::string_view converted = convertedSuffix(suffix, areaPrefixes);
+  if (converted.size() != suffix.size()) suffix = std::string(converted);
 }
 
 void convertMode(WorkRecord& work, const ModeTable& modes) {
@@ -110,11 +177,7 @@ void cleanAndNumber(WorkRecord& work, std::int32_t n) {
   for (int field = 2; field <= 18; ++field) cleanQuotes(work[field]);
   work[1] = "NEBWD";
   char digits[16];
-  const auto r = std::to_chars(digits, digits + sizeof digits, n);
-  std::string& number = work[19];
-  const auto len = static_cast<std::size_t>(r.ptr - digits);
-  number.assign(len < 10 ? 10 - len : 0, '0');
-  number.append(digits, len);
+  work[19].assign(digits, formatNumber(digits, n));
 }
 
 void applyQRule(WorkRecord& work) {
@@ -136,6 +199,83 @@ void appendLine(std::string& out, const WorkRecord& work) {
   }
   p[-1] = '\r';
   *p = '\n';
+}
+
+}  // namespace neb
+
+namespace neb {
+
+WorkLine::WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+                   const ModeTable* modes) {
+  auto& f = fields_;
+  f[0] = "NEBWD";
+  f[1] = sjis::trim(qso.callSign);
+  f[2] = sjis::trim(qso.portableSuffix);
+  f[3] = sjis::trim(qso.shortText1);
+  f[4] = sjis::trim(qso.shortText2);
+  f[5] = sjis::trim(qso.band);
+  f[6] = sjis::trim(qso.mode);
+  f[7] = sjis::trim(qso.longText);
+  f[8] = sjis::trim(qso.flag1);
+  f[9] = sjis::trim(qso.flag2);
+  f[10] = sjis::trim(qso.flag3);
+  f[11] = join(date_, {mid(qso.qsoDate, 1, 4), mid(qso.qsoDate, 6, 2), mid(qso.qsoDate, 9, 2)});
+  f[12] = join(time_, {mid(qso.qsoTime, 1, 2), mid(qso.qsoTime, 4, 3)});
+  f[13] = qso.report1;
+  f[14] = qso.report2;
+  f[15] = sjis::trim(qso.dbrText1);
+  f[16] = sjis::trim(qso.dbrText2);
+  f[17] = sjis::trim(qso.dbrText3);
+  f[18] = std::string_view(number_, formatNumber(number_, n));
+  f[19] = sjis::trim(qso.fullCall);
+  if (areaPrefixes) f[2] = convertedSuffix(f[2], *areaPrefixes);
+  if (modes) {
+    if (const std::string* converted = modes->lookup(f[6])) f[6] = *converted;
+  }
+  // Cleaning only ever shortens a field, so the uncleaned sizes bound the line.
+  std::size_t size = 20 * 3 - 1 + 2;
+  for (std::string_view field : f) size += field.size();
+  maxSize_ = size;
+}
+
+char* WorkLine::write(char* out) const {
+  char* p = out;
+  auto put = [&p](std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    p += text.size();
+  };
+  put("\"NEBWD\",\"");
+  // Fields 2 to 18 go in as they are; only when the stretch holds a quote
+  // character beyond the 32 delimiters between those fields are they
+  // written again through the cleaning.
+  char* const cleanedFrom = p;
+  const bool emptyQ = fields_[2] == "Q";
+  for (std::size_t i = 1; i < 18; ++i) {
+    if (i != 1) put("\",\"");
+    if (!(i == 2 && emptyQ)) put(fields_[i]);
+  }
+  if (quoteCount(cleanedFrom, p, 2 * 16)) {
+    p = cleanedFrom;
+    for (std::size_t i = 1; i < 18; ++i) {
+      if (i != 1) put("\",\"");
+      if (!(i == 2 && emptyQ)) p = copyCleaned(p, fields_[i].data(), fields_[i].size());
+    }
+  }
+  put("\",\"");
+  put(fields_[18]);
+  put("\",\"");
+  put(fields_[19]);
+  put("\"\r\n");
+  return p;
+}
+
+void appendWorkLine(std::string& out, const QsoRecord& qso, std::int32_t n,
+                    const std::vector<std::string>* areaPrefixes, const ModeTable* modes) {
+  const WorkLine line(qso, n, areaPrefixes, modes);
+  const std::size_t old = out.size();
+  out.resize(old + line.maxSize());
+  char* const start = out.data() + old;
+  out.resize(old + static_cast<std::size_t>(line.write(start) - start));
 }
 
 }  // namespace neb

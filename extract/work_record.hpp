@@ -32,4 +32,31 @@ void applyQRule(WorkRecord& work);
 // Appends the 20 quoted fields and CR LF.
 void appendLine(std::string& out, const WorkRecord& work);
 
+// The line of one QSO built in a single pass, straight from the QsoRecord:
+// the same bytes as fillFields, convertAreaSuffix (when areaPrefixes is
+// given), convertMode (when modes is given), cleanAndNumber, applyQRule and
+// appendLine, without the WorkRecord copies.
+class WorkLine {
+public:
+  WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+           const ModeTable* modes);
+  WorkLine(const WorkLine&) = delete;
+  WorkLine& operator=(const WorkLine&) = delete;
+  // Bytes write() needs at most.
+  std::size_t maxSize() const { return maxSize_; }
+  // Writes the line at out; returns its end.
+  char* write(char* out) const;
+
+private:
+  std::array<std::string_view, 20> fields_;  // uncleaned; 12, 13 and 19 in the buffers below
+  char date_[8];
+  char time_[5];
+  char number_[16];
+  std::size_t maxSize_ = 0;
+};
+
+// Appends the WorkLine of a QSO.
+void appendWorkLine(std::string& out, const QsoRecord& qso, std::int32_t n,
+                    const std::vector<std::string>* areaPrefixes, const ModeTable* modes);
+
 }  // namespace neb

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <random>
+
 #include "env_items.hpp"
 #include "mode_table.hpp"
+#include "sjis.hpp"
 #include "work_record.hpp"
 
 namespace neb::test {
@@ -66,7 +70,7 @@ TEST(WorkLine, FieldRules) {
       {"quote in companion text", [](QsoRecord& q) { q.dbrText3 = "say \"hi\""; }, 18, "say  hi "},
       {"Q alone is emptied", [](QsoRecord& q) { q.portableSuffix = " Q "; }, 3, ""},
       {"QR kept", [](QsoRecord& q) { q.portableSuffix = "QR"; }, 3, "QR"},
-      {"quote becomes space, not Q", [](QsoRecord& q) { q.portableSuffix = "\""; }, 3, " "},
+      {"quote becomes space, not Q", [](QsoRecord& q) { q.portableSuffix.assign(1, '"'); }, 3, " "},
       {"prefix form loses trailing space", [](QsoRecord& q) { q.fullCall = "1/JA1AB "; }, 20, "1/JA1AB"},
       {"reports not trimmed", [](QsoRecord& q) { q.report1 = " 5"; }, 14, " 5"},
       {"full-width space not trimmed", [](QsoRecord& q) { q.longText = "\x81\x40" "a"; }, 8,
@@ -82,6 +86,58 @@ TEST(WorkLine, FieldRules) {
     cleanAndNumber(w, 1);
     applyQRule(w);
     EXPECT_EQ(w[c.field], c.expected) << c.name;
+  }
+}
+
+// The one-pass line against the step-by-step one, over texts built from the
+// bytes the rules care about: quotes of both kinds, lone and paired lead
+// bytes, spaces, NULs, Q, kanji and half-width katakana.
+TEST(WorkLine, OnePassLineEqualsStepByStepLine) {
+  const std::vector<std::string> pieces = {
+      "A", "Q", "1", " ", "  ", "\"", "\x81\x68", "\x81\x67", "\x81", "\x81\x81", "\x81\x22", "\x8C\xF0",
+      "\xB1", std::string(1, '\0'), "\xFF", "-", ":", ",", "JA", "$DX", "\x81\x40"};
+  std::mt19937 rng(7);
+  auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  auto text = [&](std::size_t maxPieces) {
+    std::string t;
+    for (std::size_t k = pick(maxPieces + 1); k > 0; --k) t += pieces[pick(pieces.size())];
+    return t;
+  };
+  const std::vector<std::int32_t> numbers = {1, 9, 10, 16777215, INT32_MAX, 0, -1, INT32_MIN};
+
+  for (int round = 0; round < 4000; ++round) {
+    QsoRecord q;
+    for (std::string* field : {&q.callSign, &q.portableSuffix, &q.fullCall, &q.shortText1, &q.shortText2,
+                               &q.frequencyText, &q.band, &q.mode, &q.longText, &q.flag1, &q.flag2,
+                               &q.flag3, &q.qsoDate, &q.qsoTime, &q.report1, &q.report2})
+      *field = text(6);
+    if (round % 3 == 0) q.portableSuffix = pieces[pick(pieces.size())] + pieces[pick(pieces.size())] + "1";
+    if (round % 5 == 0) q.portableSuffix = " Q ";
+    q.dbrText1 = text(80);
+    q.dbrText2 = text(4);
+    q.dbrText3 = text(150);
+
+    std::vector<std::string> prefixes;
+    for (std::size_t k = pick(4); k > 0; --k) prefixes.push_back(text(2));
+    ModeTable modes;
+    for (std::size_t k = pick(4); k > 0; --k) modes.add(text(2), text(3));
+    modes.add(std::string(sjis::trim(q.mode)), round % 2 ? text(3) : "");
+    const std::int32_t n = round < static_cast<int>(numbers.size()) ? numbers[static_cast<std::size_t>(round)]
+                                                                      : static_cast<std::int32_t>(rng() % 20000000);
+    const bool convertArea = round % 4 != 0;
+    const bool convertModes = round % 3 != 0;
+
+    WorkRecord w;
+    fillFields(w, q);
+    if (convertArea) convertAreaSuffix(w, prefixes);
+    if (convertModes) convertMode(w, modes);
+    cleanAndNumber(w, n);
+    applyQRule(w);
+    std::string expected = "prefix";
+    appendLine(expected, w);
+    std::string actual = "prefix";
+    appendWorkLine(actual, q, n, convertArea ? &prefixes : nullptr, convertModes ? &modes : nullptr);
+    ASSERT_EQ(actual, expected) << "round " << round;
   }
 }
 
@@ -158,7 +214,13 @@ TEST(ModeTable, ConversionTakesTheFirstExactMatch) {
 
 TEST(ModeTable, HasNoSixteenBitLimit) {
   std::string file;
-  for (int i = 0; i < 40000; ++i) file += "C" + std::to_string(i) + ",M" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 40000; ++i) {
+    file += 'C';
+    file += std::to_string(i);
+    file += ",M";
+    file += std::to_string(i);
+    file += "\r\n";
+  }
   ModeTable table;
   table.load(file);
   ASSERT_EQ(table.entries().size(), 40000u);
@@ -215,7 +277,11 @@ TEST(EnvItems, HamlogPathAndAreaPrefixes) {
 TEST(EnvItems, AtMostThirtyPrefixes) {
   for (int count : {30, 31}) {
     std::string file;
-    for (int i = 0; i < count; ++i) file += "$" + std::to_string(10 + i) + "\r\n";
+    for (int i = 0; i < count; ++i) {
+      file += '$';
+      file += std::to_string(10 + i);
+      file += "\r\n";
+    }
     const EnvItems env = readEnvItems(file);
     ASSERT_EQ(env.areaPrefixes.size(), 30u);
     EXPECT_EQ(env.areaPrefixes.front(), "10");
