@@ -39,6 +39,29 @@ bool mayHoldQuote(const char* data, std::size_t size) {
   return false;
 }
 
+// Most fields are a few bytes: two overlapping word copies beat a call.
+// Reads only [in, in + n).
+inline char* copyShort(char* out, const char* in, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::uint64_t a, b;
+    std::memcpy(&a, in, 8);
+    std::memcpy(&b, in + n - 8, 8);
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + n - 8, &b, 8);
+  } else if (n >= 4 && n < 8) {
+    std::uint32_t a, b;
+    std::memcpy(&a, in, 4);
+    std::memcpy(&b, in + n - 4, 4);
+    std::memcpy(out, &a, 4);
+    std::memcpy(out + n - 4, &b, 4);
+  } else if (n < 4) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+  } else {
+    std::memcpy(out, in, n);
+  }
+  return out + n;
+}
+
 // Whether [begin, end) holds a byte 0x81 or other than `delimiters` bytes
 // 0x22, eight bytes at a time.
 bool quoteCount(const char* begin, const char* end, int delimiters) {
@@ -241,8 +264,7 @@ WorkLine::WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::
 char* WorkLine::write(char* out) const {
   char* p = out;
   auto put = [&p](std::string_view text) {
-    std::memcpy(p, text.data(), text.size());
-    p += text.size();
+    p = copyShort(p, text.data(), text.size());
   };
   put("\"NEBWD\",\"");
   // Fields 2 to 18 go in as they are; only when the stretch holds a quote

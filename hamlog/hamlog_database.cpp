@@ -26,17 +26,26 @@ void appendDecimal(std::string& out, long long value) {
   out.append(digits, r.ptr);
 }
 
+// Replaces the bytes of a reused string; cheaper than assign(), which has
+// to allow for the source lying inside the string itself.
+void setBytes(std::string& out, const char* p, std::size_t n) {
+  out.clear();
+  out.append(p, n);
+}
+
+void setBytes(std::string& out, std::string_view text) { setBytes(out, text.data(), text.size()); }
+
 std::string_view stripView(std::string_view text) {
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   return sjis::trim(text);
 }
 
 void assignStripped(std::string& out, const char* p, std::size_t n) {
-  out.assign(stripView(std::string_view(p, n)));
+  setBytes(out, stripView(std::string_view(p, n)));
 }
 
 void assignTrimmed(std::string& out, const char* p, std::size_t n) {
-  out.assign(sjis::trim(std::string_view(p, n)));
+  setBytes(out, sjis::trim(std::string_view(p, n)));
 }
 
 // Decimal digits of v, right-aligned, ending just before end; returns the start.
@@ -60,7 +69,7 @@ void decodeDate(std::string& out, unsigned y, unsigned m, unsigned d) {
   if (m < 10) *--p = '0';
   *--p = '-';
   p = putDecimal(p, y < 128 ? 1900 + y : 2000 + (y - 128));
-  out.assign(p, end);
+  setBytes(out, p, static_cast<std::size_t>(end - p));
 }
 
 // HH:MM and the zone letter; bit 7 of the minute byte means UTC.
@@ -80,7 +89,7 @@ void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
   p = putDecimal(p, hour);
   while (minuteStart - p < 2) *--p = '0';
   while (end - p < 5) *--p = '0';
-  out.assign(p, 2);
+  setBytes(out, p, 2);
   out += ':';
   out.append(p + 2, end);
 }
@@ -98,7 +107,7 @@ void decodeReport(std::string& out, unsigned value, unsigned extra) {
     }
   }
   p = putDecimal(p, value);
-  out.assign(p, end);
+  setBytes(out, p, static_cast<std::size_t>(end - p));
 }
 
 // A text of the companion block is exactly its own bytes; a double-byte
@@ -110,7 +119,7 @@ void assignCompanionText(std::string& out, std::string_view bytes) {
   std::size_t run = 0;
   while (run < bytes.size() && sjis::isLead(static_cast<unsigned char>(bytes[bytes.size() - 1 - run]))) ++run;
   if (run % 2 == 1) bytes.remove_suffix(1);
-  out.assign(bytes);
+  setBytes(out, bytes);
 }
 
 std::string_view bandOf(std::string_view f) {
@@ -264,7 +273,7 @@ void HamlogDatabase::Qso_Read() {
 
   const unsigned f = byteAt(r, 26);
   if (f <= 128) {
-    qso.frequencyText.assign(r + 23, 4);
+    setBytes(qso.frequencyText, r + 23, 4);
   } else {
     const unsigned long packed = byteAt(r, 23) | (byteAt(r, 24) << 8) | (byteAt(r, 25) << 16);
     qso.frequencyText.clear();
@@ -304,7 +313,7 @@ void HamlogDatabase::Qso_Read() {
 }
 
 void HamlogDatabase::Freq_Check() {
-  qso.band.assign(bandOf(qso.frequencyText));
+  setBytes(qso.band, bandOf(qso.frequencyText));
   if (!qso.band.empty()) return;
   std::string& m = impl_->message;
   m.assign(msg::qsoNumberPrefix);
