@@ -67,6 +67,7 @@ inline char* copyShort(char* out, const char* in, std::size_t n) {
 bool quoteCount(const char* begin, const char* end, int delimiters) {
   constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
   constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
   // High bit set exactly in the bytes of x that are 0.
   auto zeroBytes = [](std::uint64_t x) { return ~(((x & low7) + low7) | x) & ~low7; };
   int quotes = 0;
@@ -77,7 +78,8 @@ bool quoteCount(const char* begin, const char* end, int delimiters) {
     std::memcpy(&word, p, 8);
     // One per matching byte, summed into the top byte.
     quotes += static_cast<int>(((zeroBytes(word ^ (ones * 0x22)) >> 7) * ones) >> 56);
-    lead81 |= zeroBytes(word ^ (ones * 0x81)) != 0;
+    const std::uint64_t v = word ^ (ones * 0x81);
+    lead81 |= ((v - ones) & ~v & highs) != 0;
   }
   for (; p < end; ++p) {
     quotes += *p == '"';

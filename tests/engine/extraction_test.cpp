@@ -83,6 +83,26 @@ TEST(Extraction, WritesOneLinePerQsoWithConversions) {
   EXPECT_TRUE(f.sink.messages.empty());
 }
 
+// A converted mode longer than the write buffer still makes whole lines.
+TEST(Extraction, LineLongerThanTheWriteBuffer) {
+  Fixture f;
+  const std::string longMode(400 * 1024, 'M');
+  f.modes.add("SSB", longMode);
+  DbBuilder db;
+  db.add();
+  db.add().mode = "CW";
+  db.add();
+  db.install(f.fs);
+  f.run();
+  const auto lines = f.workLines();
+  ASSERT_EQ(lines.size(), 3u);
+  for (std::size_t i : {0u, 2u}) {
+    EXPECT_EQ(lines[i].size() - longMode.size(), lines[1].size() - 2) << i;
+    EXPECT_NE(lines[i].find("\"7\",\"" + longMode + "\",\"\","), std::string::npos) << i;
+  }
+  EXPECT_NE(lines[1].find("\"7\",\"CW\",\"\","), std::string::npos);
+}
+
 TEST(Extraction, EmptyDatabaseReplacesTheWorkFileWithAnEmptyOne) {
   Fixture f;
   DbBuilder().install(f.fs);
