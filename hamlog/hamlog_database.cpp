@@ -124,7 +124,12 @@ void assignCompanionText(std::string& out, std::string_view bytes) {
 
 std::string_view bandOf(std::string_view f) {
   auto at = [&](std::size_t i) -> int { return i < f.size() ? static_cast<unsigned char>(f[i]) : -1; };
-  auto starts = [&](std::string_view p) { return f.substr(0, p.size()) == p; };
+  auto starts = [&](std::string_view p) {
+    if (f.size() < p.size()) return false;
+    for (std::size_t i = 0; i < p.size(); ++i)
+      if (f[i] != p[i]) return false;
+    return true;
+  };
   auto inRange = [](int c, char lo, char hi) { return c >= lo && c <= hi; };
   std::string_view band;
   // Every rule is tested; the last that holds decides.
