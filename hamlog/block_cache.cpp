@@ -8,12 +8,8 @@ namespace neb {
 BlockCache::BlockCache(std::unique_ptr<ReadFile> file, std::size_t blockSize, std::size_t jumpSize)
     : file_(std::move(file)), buffer_(blockSize), jumpSize_(std::min(jumpSize, blockSize)) {}
 
-std::size_t BlockCache::read(std::uint64_t offset, char* out, std::size_t n) {
+std::size_t BlockCache::readOutside(std::uint64_t offset, char* out, std::size_t n) {
   if (n == 0) return 0;
-  if (offset >= start_ && offset - start_ + n <= valid_) {
-    std::memcpy(out, buffer_.data() + (offset - start_), n);
-    return n;
-  }
   if (n > buffer_.size()) return file_->readAt(offset, out, n);
   // Reading on from the window fills a whole block; a jump elsewhere (text
   // blocks out of order) fetches only a little, so scattered reads stay cheap.

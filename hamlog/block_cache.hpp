@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -17,9 +18,16 @@ public:
   // Copies up to n bytes at offset; fewer only at the end of the file. A
   // request the window cannot serve goes back to the file, so a file that
   // grew since the last read is seen.
-  std::size_t read(std::uint64_t offset, char* out, std::size_t n);
+  std::size_t read(std::uint64_t offset, char* out, std::size_t n) {
+    if (n != 0 && offset >= start_ && offset - start_ + n <= valid_) {
+      std::memcpy(out, buffer_.data() + (offset - start_), n);
+      return n;
+    }
+    return readOutside(offset, out, n);
+  }
 
 private:
+  std::size_t readOutside(std::uint64_t offset, char* out, std::size_t n);
   std::unique_ptr<ReadFile> file_;
   std::vector<char> buffer_;
   std::size_t jumpSize_;

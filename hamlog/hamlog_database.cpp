@@ -44,6 +44,19 @@ void assignStripped(std::string& out, const char* p, std::size_t n) {
   setBytes(out, stripView(std::string_view(p, n)));
 }
 
+// A one-byte field stripped: NUL and space leave it empty.
+void assignFlag(std::string& out, char c) {
+  out.clear();
+  if (c != '\0' && c != ' ') out += c;
+}
+
+// sjis::length, with a shortcut for the usual all-ASCII call sign.
+std::size_t characterCount(std::string_view s) {
+  bool ascii = true;
+  for (const char c : s) ascii &= static_cast<unsigned char>(c) < 0x80;
+  return ascii ? s.size() : sjis::length(s);
+}
+
 void assignTrimmed(std::string& out, const char* p, std::size_t n) {
   setBytes(out, sjis::trim(std::string_view(p, n)));
 }
@@ -253,7 +266,7 @@ void HamlogDatabase::Qso_Read() {
   }
 
   assignTrimmed(qso.callSign, r + 1, 7);
-  for (std::size_t n = sjis::length(qso.callSign); n < 6; ++n) qso.callSign += ' ';
+  for (std::size_t n = characterCount(qso.callSign); n < 6; ++n) qso.callSign += ' ';
   assignTrimmed(qso.portableSuffix, r + 8, 3);
 
   if (qso.portableSuffix.empty()) {
@@ -308,9 +321,9 @@ void HamlogDatabase::Qso_Read() {
 
   assignStripped(qso.mode, r + 27, 3);
   assignStripped(qso.longText, r + 30, 12);
-  assignStripped(qso.flag1, r + 42, 1);
-  assignStripped(qso.flag2, r + 43, 1);
-  assignStripped(qso.flag3, r + 44, 1);
+  assignFlag(qso.flag1, r[42]);
+  assignFlag(qso.flag2, r[43]);
+  assignFlag(qso.flag3, r[44]);
   decodeDate(qso.qsoDate, byteAt(r, 45), byteAt(r, 46), byteAt(r, 47));
   decodeTime(qso.qsoTime, byteAt(r, 48), byteAt(r, 49));
   decodeReport(qso.report1, byteAt(r, 50), byteAt(r, 51));
