@@ -1,6 +1,8 @@
 #include "work_record.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -42,20 +44,26 @@ bool mayHoldQuote(const char* data, std::size_t size) {
 // Most fields are a few bytes: two overlapping word copies beat a call.
 // Reads only [in, in + n).
 inline char* copyShort(char* out, const char* in, std::size_t n) {
-  if (n >= 8 && n <= 16) {
-    std::uint64_t a, b;
-    std::memcpy(&a, in, 8);
-    std::memcpy(&b, in + n - 8, 8);
-    std::memcpy(out, &a, 8);
-    std::memcpy(out + n - 8, &b, 8);
-  } else if (n >= 4 && n < 8) {
+  if (n < 4) {
+    if (n != 0) {
+      // First, middle and last byte cover every length from 1 to 3.
+      const char a = in[0], b = in[n / 2], c = in[n - 1];
+      out[0] = a;
+      out[n / 2] = b;
+      out[n - 1] = c;
+    }
+  } else if (n < 8) {
     std::uint32_t a, b;
     std::memcpy(&a, in, 4);
     std::memcpy(&b, in + n - 4, 4);
     std::memcpy(out, &a, 4);
     std::memcpy(out + n - 4, &b, 4);
-  } else if (n < 4) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+  } else if (n <= 16) {
+    std::uint64_t a, b;
+    std::memcpy(&a, in, 8);
+    std::memcpy(&b, in + n - 8, 8);
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + n - 8, &b, 8);
   } else {
     std::memcpy(out, in, n);
   }
@@ -64,22 +72,29 @@ inline char* copyShort(char* out, const char* in, std::size_t n) {
 
 // Whether [begin, end) holds a byte 0x81 or other than `delimiters` bytes
 // 0x22, eight bytes at a time.
-bool quoteCount(const char* begin, const char* end, int delimiters) {
+bool quoteCount(const char* begin, const char* end, std::size_t delimiters) {
   constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
   constexpr std::uint64_t ones = 0x0101010101010101u;
   constexpr std::uint64_t highs = 0x8080808080808080u;
+  constexpr std::uint64_t evenBytes = 0x00FF00FF00FF00FFu;
   // High bit set exactly in the bytes of x that are 0.
   auto zeroBytes = [](std::uint64_t x) { return ~(((x & low7) + low7) | x) & ~low7; };
-  int quotes = 0;
+  std::size_t quotes = 0;
   bool lead81 = false;
   const char* p = begin;
-  for (; end - p >= 8; p += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    // One per matching byte, summed into the top byte.
-    quotes += static_cast<int>(((zeroBytes(word ^ (ones * 0x22)) >> 7) * ones) >> 56);
-    const std::uint64_t v = word ^ (ones * 0x81);
-    lead81 |= ((v - ones) & ~v & highs) != 0;
+  while (end - p >= 8) {
+    // Each byte lane counts its quotes; 255 words at most, so none overflows.
+    const char* const stop = p + 8 * std::min<std::ptrdiff_t>((end - p) / 8, 255);
+    std::uint64_t lanes = 0;
+    for (; p < stop; p += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      lanes += zeroBytes(word ^ (ones * 0x22)) >> 7;
+      const std::uint64_t v = word ^ (ones * 0x81);
+      lead81 |= ((v - ones) & ~v & highs) != 0;
+    }
+    lanes = (lanes & evenBytes) + ((lanes >> 8) & evenBytes);
+    quotes += static_cast<std::size_t>((lanes * 0x0001000100010001u) >> 48);
   }
   for (; p < end; ++p) {
     quotes += *p == '"';

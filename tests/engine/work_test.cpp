@@ -96,26 +96,38 @@ TEST(WorkLine, OnePassLineEqualsStepByStepLine) {
   const std::vector<std::string> pieces = {
       "A", "Q", "1", " ", "  ", "\"", "\x81\x68", "\x81\x67", "\x81", "\x81\x81", "\x81\x22", "\x8C\xF0",
       "\xB1", std::string(1, '\0'), "\xFF", "-", ":", ",", "JA", "$DX", "\x81\x40"};
+  // Some rounds go without 0x81, so that ASCII quotes alone decide, and some
+  // without either quote byte.
+  std::vector<std::string> withoutLead81, withoutQuotes;
+  for (const std::string& piece : pieces) {
+    if (piece.find('\x81') != std::string::npos) continue;
+    withoutLead81.push_back(piece);
+    if (piece.find('"') == std::string::npos) withoutQuotes.push_back(piece);
+  }
+  const std::vector<std::string>* alphabet = &pieces;
   std::mt19937 rng(7);
   auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
   auto text = [&](std::size_t maxPieces) {
     std::string t;
-    for (std::size_t k = pick(maxPieces + 1); k > 0; --k) t += pieces[pick(pieces.size())];
+    for (std::size_t k = pick(maxPieces + 1); k > 0; --k) t += (*alphabet)[pick(alphabet->size())];
     return t;
   };
   const std::vector<std::int32_t> numbers = {1, 9, 10, 16777215, INT32_MAX, 0, -1, INT32_MIN};
 
   for (int round = 0; round < 4000; ++round) {
+    alphabet = round % 3 == 0 ? &pieces : round % 3 == 1 ? &withoutLead81 : &withoutQuotes;
     QsoRecord q;
     for (std::string* field : {&q.callSign, &q.portableSuffix, &q.fullCall, &q.shortText1, &q.shortText2,
                                &q.frequencyText, &q.band, &q.mode, &q.longText, &q.flag1, &q.flag2,
                                &q.flag3, &q.qsoDate, &q.qsoTime, &q.report1, &q.report2})
       *field = text(6);
-    if (round % 3 == 0) q.portableSuffix = pieces[pick(pieces.size())] + pieces[pick(pieces.size())] + "1";
+    if (round % 3 == 0) q.portableSuffix = text(1) + text(1) + "1";
     if (round % 5 == 0) q.portableSuffix = " Q ";
     q.dbrText1 = text(80);
     q.dbrText2 = text(4);
     q.dbrText3 = text(150);
+    // More quotes than a byte can count.
+    if (round % 6 == 5) q.dbrText1 = std::string(256, '"');
 
     std::vector<std::string> prefixes;
     for (std::size_t k = pick(4); k > 0; --k) prefixes.push_back(text(2));
