@@ -168,7 +168,10 @@ std::size_t formatNumber(char* out, std::int32_t n) {
 // Concatenates pieces into buf (big enough by construction); returns the view.
 std::string_view join(char* buf, std::initializer_list<std::string_view> pieces) {
   char* p = buf;
-  for (std::string_view piece : pieces) p = copyShort(p, piece.data(), piece.size());
+  for (std::string_view piece : pieces) {
+    std::memcpy(p, piece.data(), piece.size());
+    p += piece.size();
+  }
   return std::string_view(buf, static_cast<std::size_t>(p - buf));
 }
 
