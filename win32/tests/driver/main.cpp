@@ -255,13 +255,6 @@ void setCheck(Scenario& s, ControlId id, bool want, const std::string& what) {
           what + (want ? " ticked" : " unticked"));
 }
 
-bool digitsOnly(const std::wstring& s) {
-  if (s.empty()) return false;
-  for (wchar_t c : s) {
-    if (c < L'0' || c > L'9') return false;
-  }
-  return true;
-}
 
 // ======================================================================
 // Scenarios
@@ -382,19 +375,23 @@ int scenarioExtract(const Options& opt, const std::string& name, bool check1, bo
   return s.failures();
 }
 
-// Stop (or the close box) in the middle of a long run.
+// Stop (or the close box) in the middle of a long run. A QSO with an invalid
+// frequency early in the log holds the run on its box, so the checks of the
+// running state never race the run's end, however fast the machine is; the
+// Stop click is posted together with the box's OK and taken at the next pump.
 int scenarioInterrupt(const Options& opt, const std::string& name, bool closeBox) {
   Scenario s(name, opt);
   if (!s.prepare()) return s.failures();
   const std::uint32_t count = 1000000;
+  const std::uint32_t held = 120;
   const std::wstring shared = opt.root + L"\\shared";
   const std::wstring dbs = shared + L"\\BIG.DBS";
   CreateDirectoryW(shared.c_str(), nullptr);
-  WIN32_FILE_ATTRIBUTE_DATA a{};
-  if (!GetFileAttributesExW(dbs.c_str(), GetFileExInfoStandard, &a) ||
-      a.nFileSizeLow != 449 + 58ull * count) {
-    s.check(writeDatabase(dbs, {}, count, 11), "large database written");
-  }
+  std::vector<Qso> first(held);
+  textFreq(first[held - 1], "9");
+  // Written anew each time: a cached log from another scenario may lack the
+  // planted QSO.
+  s.check(writeDatabase(dbs, first, count, 11), "large database written");
   writeFile(s.env(), crlf({L"#01," + dbs, L"$JA"}));
   std::string old;
   for (int i = 1; i <= 3; ++i) old += "\"NEBWD\",\"old line " + std::to_string(i) + "\"\r\n";
@@ -402,31 +399,14 @@ int scenarioInterrupt(const Options& opt, const std::string& name, bool closeBox
 
   if (!s.launch(L" " + s.env()) || !s.waitMain()) return s.failures();
   click(s.control(neb::win32::kCommand1));
-  std::wstring progress;
-  const bool midRun = waitFor(
-      [&] {
-        progress = s.textOf(neb::win32::kLabel3);
-        return digitsOnly(progress) && std::stoul(progress) >= 100;
-      },
-      kStartMs);
-  if (!s.check(midRun && std::stoul(progress) < count,
-               "run in progress (Label3 " + shown(progress) + ")")) {
+  auto box = s.expectBox(L"交信番号 " + std::to_wstring(held) + L" の交信周波数は 無効です\n9",
+                         L"NEB01", false, "run held on QSO " + std::to_string(held));
+  if (!box) {
     s.proc.kill();
     return s.failures();
   }
-  // Label3 only ever shows 1..49, then multiples of 50, rising.
-  unsigned long last = 0;
-  bool sequenceOk = true;
-  std::string seen;
-  for (int i = 0; i < 20; ++i) {
-    const std::wstring t = s.textOf(neb::win32::kLabel3);
-    const unsigned long v = digitsOnly(t) ? std::stoul(t) : 0;
-    if (v == 0 || v < last || (v >= 50 && v % 50 != 0)) sequenceOk = false;
-    if (i < 6) seen += utf8(t) + " ";
-    last = v;
-    Sleep(10);
-  }
-  s.check(sequenceOk, "Label3 shows the progress sequence (" + seen + "...)");
+  // Past 49 the label moves in steps of 50: QSO 120 shows 100.
+  s.same(s.textOf(neb::win32::kLabel3), L"100", "Label3 shows the progress sequence");
   s.same(s.textOf(neb::win32::kLabel2), std::to_wstring(count), "Label2 shows the QSO count");
   s.check(fileExists(s.temp()), "nebwdw.tmp exists during the run");
   s.check(!isEnabled(s.control(neb::win32::kCommand1)) &&
@@ -435,6 +415,7 @@ int scenarioInterrupt(const Options& opt, const std::string& name, bool closeBox
           "Command1, Check1 and Check2 disabled during the run");
   s.check(isEnabled(s.control(neb::win32::kCommand2)), "Command2 enabled during the run");
 
+  s.answerBox(box, IDOK, "frequency box answered OK");
   if (closeBox) {
     PostMessageW(s.main, WM_CLOSE, 0, 0);
   } else {
