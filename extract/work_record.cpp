@@ -169,6 +169,7 @@ std::size_t formatNumber(char* out, std::int32_t n) {
 std::string_view join(char* buf, std::initializer_list<std::string_view> pieces) {
   char* p = buf;
   for (std::string_view piece : pieces) {
+    if (piece.empty()) continue;  // mid() gives a null view past the end
     std::memcpy(p, piece.data(), piece.size());
     p += piece.size();
   }
