@@ -177,9 +177,9 @@ UINT Win32Platform::windowDpi() const {
 void Win32Platform::createFonts(UINT dpi) {
   HFONT window = makeFont(L"ＭＳ 明朝", 975, dpi);
   HFONT gothic = makeFont(L"ＭＳ Ｐゴシック", 900, dpi);
-  for (const ControlSpec& spec : kControls) {
-    HWND hwnd = controls_[slot(spec.id)];
-    if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font == FontKind::Window ? window : gothic), TRUE);
+  for (const ControlSpec& item : kControls) {
+    HWND hwnd = controls_[slot(item.id)];
+    if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(item.font == FontKind::Window ? window : gothic), TRUE);
   }
   if (windowFont_) DeleteObject(windowFont_);
   if (gothicFont_) DeleteObject(gothicFont_);
@@ -188,14 +188,14 @@ void Win32Platform::createFonts(UINT dpi) {
 }
 
 void Win32Platform::createControls() {
-  for (const ControlSpec& spec : kControls) {
-    HWND hwnd = CreateWindowExW(spec.exStyle, spec.className, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0,
-                                0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+  for (const ControlSpec& item : kControls) {
+    HWND hwnd = CreateWindowExW(item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | item.style, 0, 0,
+                                0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
                                 nullptr);
     if (!hwnd) throw std::runtime_error("CreateWindowEx: " + systemMessage(GetLastError()));
-    controls_[slot(spec.id)] = hwnd;
+    controls_[slot(item.id)] = hwnd;
     SendMessageW(hwnd, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(spec.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
+                 reinterpret_cast<WPARAM>(item.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
   }
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -218,9 +218,9 @@ void Win32Platform::createControls() {
 }
 
 void Win32Platform::applyLayout(UINT dpi) {
-  for (const ControlSpec& spec : kControls) {
-    const RECT& b = spec.bounds;
-    SetWindowPos(controls_[slot(spec.id)], nullptr, scale(b.left, dpi), scale(b.top, dpi), scale(b.right, dpi),
+  for (const ControlSpec& item : kControls) {
+    const RECT& b = item.bounds;
+    SetWindowPos(controls_[slot(item.id)], nullptr, scale(b.left, dpi), scale(b.top, dpi), scale(b.right, dpi),
                  scale(b.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
