@@ -36,11 +36,13 @@ struct Suite {
   std::string oldWork;
 };
 
-bool startRun(const Suite& s, Process& proc, HWND& main) {
+// Starts the program and clicks Start; clickedAt gets the moment of the click.
+bool startRun(const Suite& s, Process& proc, HWND& main, DWORD* clickedAt = nullptr) {
   SetEnvironmentVariableW(L"NEB01_MENU_RECORD", s.record.c_str());
   if (!proc.start(s.exe, s.exe + L" " + L" " + s.env, s.dir)) return false;
   main = waitMainWindow(proc.pid(), 30000);
   if (!main) return false;
+  if (clickedAt) *clickedAt = GetTickCount();
   click(GetDlgItem(main, static_cast<int>(neb::win32::kCommand1)));
   return true;
 }
@@ -96,8 +98,8 @@ int wmain(int argc, wchar_t** argv) {
   {
     Process proc;
     HWND main = nullptr;
-    const DWORD t0 = GetTickCount();
-    if (!startRun(s, proc, main) || !proc.waitExit(600000)) {
+    DWORD t0 = 0;
+    if (!startRun(s, proc, main, &t0) || !proc.waitExit(600000)) {
       std::puts("the uninterrupted run did not finish");
       proc.kill();
       return 1;
