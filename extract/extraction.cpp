@@ -1,5 +1,8 @@
 #include "extraction.hpp"
 
+#include <exception>
+#include <vector>
+
 #include <charconv>
 #include <cstring>
 
@@ -78,11 +81,51 @@ void TempWorkFile::discard() noexcept {
 
 bool TempWorkFile::isOpen() const { return file_ != nullptr; }
 
+namespace {
+
+void copyFile(FileSystem& fs, const Path& from, const Path& to) {
+  auto in = fs.openRead(from);
+  auto out = fs.createTruncate(to);
+  std::vector<char> block(kWriteBuffer);
+  std::uint64_t offset = 0;
+  while (const std::size_t n = in->readAt(offset, block.data(), block.size())) {
+    out->write(block.data(), n);
+    offset += n;
+  }
+  out->commit();
+}
+
+// A data directory on another volume (a junction, a mount) cannot take the
+// temporary file by rename: put a durable copy beside the work file and rename
+// that one. When this fails too, the first error is the one worth reporting.
+void replaceAcrossVolumes(FileSystem& fs, const Path& tempPath, const Path& workPath) {
+  const std::exception_ptr first = std::current_exception();
+  Path beside = workPath;
+  beside += ".nebwdw.tmp";
+  try {
+    copyFile(fs, tempPath, beside);
+    fs.replaceFile(beside, workPath);
+  } catch (...) {
+    try {
+      fs.removeFile(beside);
+    } catch (...) {
+    }
+    std::rethrow_exception(first);
+  }
+  fs.removeFile(tempPath);
+}
+
+}  // namespace
+
 void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath) {
   try {
     const Path dir = workPath.parent_path();
     if (!dir.empty()) fs.createDirectories(dir);
-    fs.replaceFile(tempPath, workPath);
+    try {
+      fs.replaceFile(tempPath, workPath);
+    } catch (const IoError&) {
+      replaceAcrossVolumes(fs, tempPath, workPath);
+    }
   } catch (...) {
     try {
       fs.removeFile(tempPath);

@@ -93,7 +93,11 @@ TEST_P(StepFailure, LeavesOldWorkFileAndNoTemporaryFile) {
   for (int n = 1; n <= total; ++n) {
     MemoryFileSystem disk = makeDisk(db);
     FaultyFileSystem fs(disk);
-    fs.fail(step.op, n, step.file.generic_string()).partialBytes = step.partialBytes;
+    Fault& fault = fs.fail(step.op, n, step.file.generic_string());
+    fault.partialBytes = step.partialBytes;
+    // A failed rename is tried once more through a copy; a real failure
+    // fails both.
+    fault.sticky = step.op == Op::Replace;
     RecordingSink sink;
     try {
       runExtraction(fs, sink, makeJob());
@@ -101,7 +105,7 @@ TEST_P(StepFailure, LeavesOldWorkFileAndNoTemporaryFile) {
     } catch (const IoError& e) {
       EXPECT_TRUE(mentions(e, step.file)) << step.name << " #" << n << ": " << e.what();
     }
-    EXPECT_EQ(fs.injected(), 1);
+    EXPECT_EQ(fs.injected(), step.op == Op::Replace ? 2 : 1);
     gInjected += fs.injected();
     EXPECT_EQ(disk.get(kWork), kOldWork) << step.name << " #" << n;
     EXPECT_FALSE(disk.has(kTemp)) << step.name << " #" << n;
@@ -120,6 +124,39 @@ INSTANTIATE_TEST_SUITE_P(
                       FailingStep{"read record file", Op::Read, kDbs, 0},
                       FailingStep{"read companion file", Op::Read, kDbr, 0}),
     [](const auto& p) { return std::to_string(p.index); });
+
+// A rename that fails once, as it does onto another volume, still puts the
+// new work file in place through a copy beside it; when the copy cannot be
+// made either, the old work file stays and the rename's error is reported.
+TEST(WorkFileOnAnotherVolume, ReplacedThroughACopyBesideIt) {
+  DbsBuilder db;
+  db.addMany(3000);
+  const std::string expected = cleanRun(db);
+  const Path beside = "app/data/Work.Txt.nebwdw.tmp";
+  struct Case {
+    const char* name;
+    bool copyFails;
+  };
+  for (const Case c : {Case{"copy works", false}, Case{"copy fails", true}}) {
+    MemoryFileSystem disk = makeDisk(db);
+    FaultyFileSystem fs(disk);
+    fs.fail(Op::Replace, 1, kWork.generic_string()).reason = "Invalid cross-device link";
+    if (c.copyFails) fs.fail(Op::Write, 1, beside.generic_string());
+    RecordingSink sink;
+    try {
+      runExtraction(fs, sink, makeJob());
+      EXPECT_FALSE(c.copyFails) << c.name << ": failure reported as success";
+      EXPECT_EQ(disk.get(kWork), expected) << c.name;
+    } catch (const IoError& e) {
+      EXPECT_TRUE(c.copyFails) << c.name << ": " << e.what();
+      EXPECT_NE(e.reason().find("cross-device"), std::string::npos) << e.what();
+      EXPECT_EQ(disk.get(kWork), kOldWork) << c.name;
+    }
+    gInjected += fs.injected();
+    EXPECT_FALSE(disk.has(kTemp)) << c.name;
+    EXPECT_FALSE(disk.has(beside)) << c.name;
+  }
+}
 
 TEST(CleanupFailure, KeepsTheFirstErrorAndTheWorkFile) {
   DbsBuilder db;
