@@ -2,10 +2,11 @@
 # Installs what the build needs and runs every test stage:
 #   1. native Debug build + ctest
 #   2. AddressSanitizer/UndefinedBehaviorSanitizer build + ctest
-#   3. the Windows build under Wine (win32/tests/run-wine-tests.sh), when present
+#   3. the fuzz targets, a short run of each (tools/hardening/fuzz.sh --smoke)
+#   4. the Windows build under Wine (win32/tests/run-wine-tests.sh), when present
 # Each stage runs even when an earlier one failed; the exit status is non-zero
 # when any stage failed. New stages go at the end, in the same form.
-# NEB_TEST_SKIP_WINE=1 leaves out stage 3 (for a quick local run).
+# NEB_TEST_SKIP_WINE=1 leaves out stage 4 (for a quick local run).
 set -uo pipefail
 cd "$(dirname "$0")"
 ROOT="$(pwd)"
@@ -17,7 +18,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # ---------------------------------------------------------------- packages
 stage "packages"
-packages=(cmake g++ googletest libgtest-dev libgmock-dev)
+packages=(cmake g++ googletest libgtest-dev libgmock-dev clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -51,6 +52,16 @@ build_and_test "native Debug build and tests" build-test-debug -DCMAKE_BUILD_TYP
 # ---------------------------------------------------------------- sanitizers
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   build_and_test "sanitizer build and tests" build-test-asan -DCMAKE_BUILD_TYPE=Debug -DNEB_SANITIZE=ON
+
+# ---------------------------------------------------------------- fuzzing, short
+stage "fuzz targets, short run"
+stages=$((stages + 1))
+if bash tools/hardening/fuzz.sh --smoke; then
+  echo "fuzz: passed"
+else
+  echo "fuzz: FAILED"
+  failed+=("fuzz targets, short run")
+fi
 
 # ---------------------------------------------------------------- Windows under Wine
 if [ -f win32/tests/run-wine-tests.sh ] && [ "${NEB_TEST_SKIP_WINE:-0}" != 1 ]; then
