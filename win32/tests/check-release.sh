@@ -7,6 +7,7 @@ set -u
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD="${1:-$ROOT/build-win}" name=neb01-1.0.0-win64 fails=0
 fail() { echo "[check-release] FAIL: $*"; fails=$((fails + 1)); }
+[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || { fail "WINEPREFIX and DISPLAY must be set"; exit 1; }
 tmp="$(mktemp -d /tmp/neb-release.XXXXXX)" pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
 
