@@ -30,7 +30,10 @@ const char* const kUsage =
     "  --app-dir DIR       the application directory (default: the program's directory)\n"
     "  -o, --output FILE   the work file to replace\n"
     "  -q, --quiet         no progress bar\n"
-    "Exit status: 0 work file replaced, 1 failure (work file untouched), 2 usage error.\n";
+    "  -h, --help          this text\n"
+    "  --version           the program's version\n"
+    "Exit status: 0 work file replaced, 1 failure (work file untouched), 2 usage error,\n"
+    "130 interrupted.\n";
 
 volatile std::sig_atomic_t interruptRequested = 0;
 
@@ -45,6 +48,11 @@ struct Failure {
 };
 
 struct Interrupted {};
+
+// --help or --version: answered on standard output, nothing else is done.
+struct Answer {
+  std::string text;
+};
 
 struct Options {
   bool areaSuffix = false;
@@ -80,6 +88,10 @@ Options parseArgs(const std::vector<NativeString>& args) {
       o.envFile = a;
     } else if (a == NEB_NATIVE("--")) {
       optionsEnded = true;
+    } else if (a == NEB_NATIVE("--help") || a == NEB_NATIVE("-h")) {
+      throw Answer{kUsage};
+    } else if (a == NEB_NATIVE("--version")) {
+      throw Answer{"neb01-extract " NEB_VERSION "\n"};
     } else if (a == NEB_NATIVE("--area-suffix")) {
       o.areaSuffix = true;
     } else if (a == NEB_NATIVE("--mode-convert")) {
@@ -260,6 +272,9 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
   try {
     const Options o = parseArgs(args);
     return run(o, programDir, console);
+  } catch (const Answer& a) {
+    console.out(a.text);
+    return 0;
   } catch (const UsageError& e) {
     console.err("neb01-extract: " + e.text + "\n" + kUsage);
     return kExitUsage;

@@ -23,12 +23,18 @@ const char* const kUsage =
     "usage: neb01-gen --seed S --count N [--adversarial] [--header-count K] [--cut-companion B] OUT.DBS\n"
     "       neb01-gen --list QSOS.tsv [--header-count K] [--cut-companion B] OUT.DBS\n"
     "       neb01-gen --suite DIR [--seed S] [--count N]\n"
+    "       neb01-gen -h|--help|--version\n"
     "Writes OUT.DBS and its companion OUT.DBR. --suite writes a demo suite directory:\n"
     "DIR/HAMLOG/HAMLOG.DBS and .DBR, the environment file DIR/NEBWD.ENV, DIR/Mode.txt\n"
     "and an empty DIR/data.\n";
 
 struct UsageError {
   std::string what;
+};
+
+// --help or --version: answered on standard output, nothing else is done.
+struct Answer {
+  std::string text;
 };
 
 std::uint64_t parseNumber(std::string_view s, std::uint64_t max, const char* option) {
@@ -73,7 +79,8 @@ Options parse(int argc, char** argv) {
     else if (a == "--cut-companion") o.cutCompanion = parseNumber(value(), UINT64_MAX, "--cut-companion");
     else if (a == "--list") o.list = fs::path(value());
     else if (a == "--suite") o.suite = fs::path(value());
-    else if (a == "-h" || a == "--help") throw UsageError{};
+    else if (a == "-h" || a == "--help") throw Answer{kUsage};
+    else if (a == "--version") throw Answer{"neb01-gen " NEB_VERSION "\n"};
     else if (a.starts_with("-") && a.size() > 1) throw UsageError{"unknown option " + std::string(a)};
     else if (o.output) throw UsageError{"more than one output file"};
     else o.output = fs::path(a);
@@ -148,8 +155,11 @@ int main(int argc, char** argv) {
     }
     std::cout << written << " QSOs written to " << o.output->string() << "\n";
     return 0;
+  } catch (const Answer& a) {
+    std::cout << a.text;
+    return 0;
   } catch (const UsageError& e) {
-    if (!e.what.empty()) std::cerr << "neb01-gen: " << e.what << "\n";
+    std::cerr << "neb01-gen: " << e.what << "\n";
     std::cerr << kUsage;
     return 2;
   } catch (const std::exception& e) {

@@ -56,6 +56,8 @@ for bmp in "$SHOTS"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 
+bash "$ROOT/win32/tests/check-release.sh" "$BUILD" || failed=1
+
 log "scenarios passed:${passed_list:- none}"
 log "scenarios failed:${failed_list:- none}"
 log "screenshots: $(cd "$SHOTS" && ls ./*.png 2>/dev/null | tr '\n' ' ')"
