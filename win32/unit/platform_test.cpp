@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "command_line.hpp"
+#include "control_ids.hpp"
 #include "cp932.hpp"
 #include "win32_platform.hpp"
 
@@ -47,13 +50,26 @@ TEST(Cp932, NoBestFitAndNothingDropped) {
   EXPECT_EQ(sjisToWide("A\x85\x40Z").size(), 3u);  // 0x8540 is unassigned: one stand-in
 }
 
-TEST(Win32Platform, OptionMenuGraysAndAFailedStartIsReported) {
+TEST(Win32Platform, OptionMenuFailedStartAndTooltips) {
   Win32Platform platform(GetModuleHandleW(nullptr));
   platform.setEnabled(app::Control::Op, false);
   EXPECT_TRUE(GetMenuState(GetMenu(platform.window()), 0, MF_BYPOSITION) & MF_GRAYED);
   platform.setEnabled(app::Control::Op, true);
   EXPECT_FALSE(GetMenuState(GetMenu(platform.window()), 0, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_THROW(platform.startProcess(L"C:\\no-such-dir\\nebmenu.exe  C:\\ENV.DAT"), IoError);
+  // Tooltips cannot be read from another process under Wine: checked here.
+  const std::pair<int, const wchar_t*> tips[] = {{kCheck1, L"国内移動局が が /JA1 形式の時の時にチェックします"},
+                                                 {kCheck2, L"Mode が FM SSB 形式で無い時チェックします"}};
+  for (const auto& [id, text] : tips) {
+    wchar_t buffer[128] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = platform.window();
+    ti.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(platform.window(), id));
+    ti.lpszText = buffer;
+    SendMessageW(FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr), TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(buffer, text) << id;
+  }
 }
 
 }  // namespace
