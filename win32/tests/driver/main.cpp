@@ -233,10 +233,11 @@ private:
     switch (st.op) {
       case Op::Log:
         return check(writeLog(a, static_cast<std::uint32_t>(st.n), b), "log of " + std::to_string(st.n) + " QSOs");
-      case Op::File: {
+      case Op::File: {  // n = 1: then made read-only
         fs::create_directories(fs::path(a).parent_path());
+        SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_NORMAL);
         std::ofstream(fs::path(a), std::ios::binary) << fileText(b);
-        return true;
+        return !st.n || SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_READONLY);
       }
       case Op::Launch: {
         argText_ = a;
@@ -408,8 +409,8 @@ std::vector<Step> interrupted(Step end) {
 std::vector<Scenario> scenarios() {
   return {
       {"window-and-frequency", L"",
-       {{Op::Log, 6, L"%D\\HAMLOG.DBS", L"2=9,4=p430/1/7,5=5.0"},
-        {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\HAMLOG.DBS\n"},  // and no Mode.txt
+       {{Op::Log, 60, L"%D\\HAMLOG.DBS", L"2=9,4=p430/1/7,5=5.0"},
+        {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\HAMLOG.DBS\n$JA\n$JH\n$JR\n$7K\n$JE\n"},  // and no Mode.txt
         {Op::Launch, 0, L" %D\\ENV.DAT"},
         {Op::Text, 0, L"HAMLOG からの抽出"}, {Op::Text, kLabel1, L"%D\\HAMLOG.DBS"},
         {Op::Text, kCommand1, L"開始"}, {Op::Text, kCommand2, L"中止"},
@@ -417,21 +418,21 @@ std::vector<Scenario> scenarios() {
         {Op::Text, kFrame1, L"データ抽出"}, {Op::Text, kFrame2, L"件数"},
         {Op::Text, kLabel2, L""}, {Op::Text, kLabel3, L""},
         {Op::Enabled, kCheck2, L"0"}, {Op::Centred}, {Op::Shot, 0, L"main-window"},
-        {Op::Click, kCommand1},
+        {Op::Tick, kCheck1}, {Op::Click, kCommand1},
         {Op::Box, 0, L"交信番号 2 の交信周波数は 無効です\n9", L"NEB01"},
         {Op::Text, kLabel3, L"2"}, {Op::Shot, 0, L"frequency-box"}, {Op::Answer, IDOK},
         {Op::Box, IDOK, L"交信番号 4 の交信周波数が変です\n430 MHz と判断しました", L"NEB01"},
         {Op::Box, 0, L"交信番号 5 の交信周波数は 無効です\n5.0", L"NEB01"},
         {Op::Text, kLabel3, L"5"}, {Op::Answer, IDOK},
         {Op::Handoff},
-        {Op::Cli, 0}}},
-      {"extract-both", L"",
-       {{Op::Log, 2525, L"%D\\HAMLOG.DBS"},
-        {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\HAMLOG.DBS\n$JA\n$JR\n$JD1\n$7K\n"},
+        {Op::Cli, 1}}},
+      {"extract-both", L"交信ログ集計",
+       {{Op::Log, 2525, L"%D\\ハムログ\\HAMLOG.DBS"},
+        {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\ハムログ\\HAMLOG.DBS\n$JA\n$JR\n$JD1\n$7K\n"},
         {Op::File, 0, L"%D\\Mode.txt", L"PHONE,SSB,AM\nDATA,FT8,FT4,RTT\n"},
         {Op::File, 0, L"%D\\data\\Work.Txt", kOld},
         {Op::Launch, 0, L" %D\\ENV.DAT"},
-        {Op::Tick, kCheck1}, {Op::Tick, kCheck2},
+        {Op::Text, kLabel1, L"%D\\ハムログ\\HAMLOG.DBS"}, {Op::Tick, kCheck1}, {Op::Tick, kCheck2},
         {Op::Enter, kCommand1},
         {Op::Count},
         {Op::Handoff},
@@ -479,23 +480,14 @@ std::vector<Scenario> scenarios() {
         {Op::Text, kLabel1, L"%D\\LOG\\HAMLOG.DBS"}, {Op::Enabled, kCommand1, L"1"},
         {Op::Bytes, 0, L"%D\\ENV.DAT",
          L"#01,%D\\LOG\\HAMLOG.DBS\n$JA\n" + kMarker + L"\n#01,%D\\LOG\\HAMLOG.DBS\n$JD1\n"},
-        {Op::Click, kCommand2},
-        {Op::Handoff}}},
+        {Op::File, 1, L"%D\\ENV.DAT", L"#01,%D\\LOG\\HAMLOG.DBS\n"}, {Op::Menu, kMenuX},
+        {Op::Box, IDOK, L"%D\\ENV.DAT を書き込みできません: 読み取り専用のファイルです", L"NEB01"}}},
       {"bad-argument", L"",
        {{Op::File, 0, L"%D\\ENV.DAT", L"#01,C:\\X.DBS\n"},
         {Op::Launch, 1, L""}, {Op::Box, IDOK, L"環境変数がない為実行できません", L"NEBWD"}, {Op::Handoff},
         {Op::Launch, 1, L"X"}, {Op::Box, IDOK, L"環境変数がない為実行できません", L"NEBWD"}, {Op::Handoff},
         // The first character is skipped: ":\..." names no file.
         {Op::Launch, 1, L"%D\\ENV.DAT"}, {Op::Box, IDOK, L"環境ﾌｧｲﾙが見当たりません", L"NEBWD"}, {Op::Handoff}}},
-      {"japanese-paths", L"交信ログ集計",
-       {{Op::Log, 120, L"%D\\ハムログ\\HAMLOG.DBS"},
-        {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\ハムログ\\HAMLOG.DBS\n$JA\n"},
-        {Op::Launch, 0, L" %D\\ENV.DAT"},
-        {Op::Text, kLabel1, L"%D\\ハムログ\\HAMLOG.DBS"},
-        {Op::Tick, kCheck1},
-        {Op::Click, kCommand1},
-        {Op::Handoff},
-        {Op::Cli, 1}}},
   };
 }
 
