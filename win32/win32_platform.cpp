@@ -488,10 +488,13 @@ void Win32Platform::dispatch(MSG& msg) {
   // The dialog manager presses only the default button on Enter, and a button
   // focused by a mouse press released off it never becomes the default.
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == GetFocus() &&
-      (msg.hwnd == controls_[slot(kCommand1)] || msg.hwnd == controls_[slot(kCommand2)]) &&
-      IsWindowEnabled(msg.hwnd)) {
-    SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(msg.hwnd), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(msg.hwnd));
+      (msg.hwnd == controls_[slot(kCommand1)] || msg.hwnd == controls_[slot(kCommand2)])) {
+    // A held key repeats: Start gives the focus to Stop, which the repeat
+    // must not press.
+    const bool repeat = (msg.lParam & (1L << 30)) != 0;
+    if (!repeat && IsWindowEnabled(msg.hwnd))
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(msg.hwnd), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(msg.hwnd));
     return;
   }
   if (!IsDialogMessageW(window_, &msg)) {
