@@ -219,12 +219,9 @@ struct Form1::Impl final : QsoObserver {
       OpenFileResult result = platform.openFileDialog(request);
       if (result.cancelled) return std::nullopt;
       if (!result.representable) {
-        // Written with "?" in place of the missing characters, the path would
-        // name another file, or none.
-        std::string shown = nativeToSjisLossy(result.nativePath);
-        shown += "\n";
-        shown += text::unrepresentableName;
-        platform.messageBox(shown, title::app, Buttons::Ok, Icon::None);
+        // Written with "?" in place of the missing characters, the name would
+        // be another file's, or none's.
+        platform.nameBox(result.nativePath, text::unrepresentableName, title::app);
         continue;
       }
       if (hasDbsExtension(result.fileTitle)) return result;

@@ -41,6 +41,12 @@ public:
   // Modal box; caption and text in Shift_JIS.
   virtual Answer messageBox(std::string_view text, std::string_view caption, Buttons buttons,
                             Icon icon) = 0;
+  // Modal OK box without icon: a file name exactly as the user chose it,
+  // then sjisText on the next line. This default goes through Shift_JIS and
+  // may lose characters; a front end that shows Unicode shows the name whole.
+  virtual void nameBox(const NativeString& name, std::string_view sjisText, std::string_view caption) {
+    messageBox(nativeToSjisLossy(name) + "\n" + std::string(sjisText), caption, Buttons::Ok, Icon::None);
+  }
   // Modal Open-file dialog; it starts with the full path chosen last.
   virtual OpenFileResult openFileDialog(const OpenFileRequest& request) = 0;
 

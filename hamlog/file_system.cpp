@@ -86,7 +86,7 @@ std::string systemReason(DWORD code) {
   if (text) LocalFree(text);
   while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
     wide.pop_back();
-  if (wide.empty()) return "error " + std::to_string(code);
+  if (wide.empty()) return std::string(msg::errorCodeUtf8) + std::to_string(code);
   return nativeToUtf8(wide);
 }
 

@@ -48,7 +48,12 @@ inline constexpr std::string_view opCreate = "\x8D\xEC\x90\xAC";                
 inline constexpr std::string_view opReplace = "\x92\x75\x82\xAB\x8A\xB7\x82\xA6";   // "置き換え"
 inline constexpr std::string_view opRemove = "\x8D\xED\x8F\x9C";                    // "削除"
 
-// Reason of the IoError for a record file too short to hold its count.
-inline constexpr std::string_view headerTooShortUtf8 = "file too short for a HAMLOG header";
+// The program's own reasons of an IoError, UTF-8 like the system's.
+// A record file too short to hold its count.
+inline constexpr std::string_view headerTooShortUtf8 = "HAMLOG のヘッダーより短いファイルです";
+// A file the user has made read-only.
+inline constexpr std::string_view readOnlyUtf8 = "読み取り専用のファイルです";
+// A system error code without a text of the system's ("エラー 5").
+inline constexpr std::string_view errorCodeUtf8 = "エラー ";
 
 }  // namespace neb::msg

@@ -2,7 +2,8 @@
 // Form1 and runs the message loop; every way out ends in Form1's hand-off.
 #include <windows.h>
 
-#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "form1.hpp"
@@ -36,7 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     platform.load();
     platform.show(showCommand);
     return platform.run();
-  } catch (const std::exception& e) {
+  } catch (const std::bad_alloc&) {
+    fail("メモリが足りません");
+  } catch (const std::runtime_error& e) {  // our own texts, UTF-8
     fail(e.what());
   } catch (...) {
     fail(nullptr);

@@ -112,7 +112,7 @@ std::string systemMessage(DWORD error) {
   std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) text = L"error " + std::to_wstring(error);
+  if (text.empty()) text = L"エラー " + std::to_wstring(error);
   return wideToUtf8(text);
 }
 
@@ -120,6 +120,7 @@ constexpr wchar_t kCaption[] = L"HAMLOG からの抽出";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr DWORD kDialogBufferChars = 32768;
+const std::string kNoWindow = "ウィンドウを作成できません: ";
 
 }  // namespace
 
@@ -137,7 +138,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kMainWindowClass;
   // A second window in one process (the tests) finds the class registered.
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw std::runtime_error("RegisterClassEx: " + systemMessage(GetLastError()));
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
 
   menuBar_ = CreateMenu();
   HMENU op = CreatePopupMenu();
@@ -147,7 +148,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
 
   window_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             kClientWidth, kClientHeight, nullptr, menuBar_, instance_, this);
-  if (!window_) throw std::runtime_error("CreateWindowEx: " + systemMessage(GetLastError()));
+  if (!window_) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
   dpi_ = windowDpi();
   createFonts(dpi_);
   createControls();
@@ -192,7 +193,7 @@ void Win32Platform::createControls() {
     HWND hwnd = CreateWindowExW(item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | item.style, 0, 0,
                                 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
                                 nullptr);
-    if (!hwnd) throw std::runtime_error("CreateWindowEx: " + systemMessage(GetLastError()));
+    if (!hwnd) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
     controls_[slot(item.id)] = hwnd;
     SendMessageW(hwnd, WM_SETFONT,
                  reinterpret_cast<WPARAM>(item.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
@@ -268,12 +269,7 @@ void Win32Platform::show(int showCommand) {
 int Win32Platform::run() {
   MSG msg;
   BOOL got;
-  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
-    if (!IsDialogMessageW(window_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) dispatch(msg);
   return got == 0 ? static_cast<int>(msg.wParam) : 1;
 }
 
@@ -285,7 +281,10 @@ void Win32Platform::forward(Handler handler) {
   } catch (const IoError& e) {
     MessageBoxW(window_, sjisToWide(e.message()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
     ExitProcess(1);
-  } catch (const std::exception& e) {
+  } catch (const std::bad_alloc&) {
+    MessageBoxW(window_, L"メモリが足りません", L"NEB01", MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+  } catch (const std::runtime_error& e) {  // our own texts, UTF-8
     MessageBoxW(window_, utf8ToWide(e.what()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
     ExitProcess(1);
   } catch (...) {
@@ -377,6 +376,11 @@ app::Answer Win32Platform::messageBox(std::string_view text, std::string_view ca
   return app::Answer::Ok;
 }
 
+void Win32Platform::nameBox(const NativeString& name, std::string_view sjisText, std::string_view caption) {
+  const std::wstring text = name + L"\n" + sjisToWide(sjisText);
+  MessageBoxW(window_, text.c_str(), sjisToWide(caption).c_str(), MB_OK);
+}
+
 app::OpenFileResult Win32Platform::openFileDialog(const app::OpenFileRequest& request) {
   const std::wstring title = sjisToWide(request.title);
   const std::wstring filter = dialogFilter(sjisToWide(request.filter));
@@ -431,7 +435,11 @@ void Win32Platform::setCaption(Control c, std::string_view sjisText) {
     DrawMenuBar(window_);
     return;
   }
-  SetWindowTextW(control(c), text.c_str());
+  HWND hwnd = control(c);
+  SetWindowTextW(hwnd, text.c_str());
+  // Painted now, not at the next pump: the run may not pump again before
+  // the long final copy, and the count must be on screen during it.
+  UpdateWindow(hwnd);
 }
 
 void Win32Platform::setEnabled(Control c, bool enabled) {
@@ -472,10 +480,26 @@ void Win32Platform::pump() {
       PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop
       return;
     }
-    if (!IsDialogMessageW(window_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    dispatch(msg);
+  }
+}
+
+void Win32Platform::dispatch(MSG& msg) {
+  // The dialog manager presses only the default button on Enter, and a button
+  // focused by a mouse press released off it never becomes the default.
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == GetFocus() &&
+      (msg.hwnd == controls_[slot(kCommand1)] || msg.hwnd == controls_[slot(kCommand2)])) {
+    // A held key repeats: Start gives the focus to Stop, which the repeat
+    // must not press.
+    const bool repeat = (msg.lParam & (1L << 30)) != 0;
+    if (!repeat && IsWindowEnabled(msg.hwnd))
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(msg.hwnd), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(msg.hwnd));
+    return;
+  }
+  if (!IsDialogMessageW(window_, &msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
 }
 

@@ -34,6 +34,7 @@ public:
 
   app::Answer messageBox(std::string_view text, std::string_view caption, app::Buttons buttons,
                          app::Icon icon) override;
+  void nameBox(const NativeString& name, std::string_view sjisText, std::string_view caption) override;
   app::OpenFileResult openFileDialog(const app::OpenFileRequest& request) override;
   void setCaption(app::Control control, std::string_view sjisText) override;
   void setEnabled(app::Control control, bool enabled) override;
@@ -62,6 +63,7 @@ private:
   void centre();
   UINT windowDpi() const;
   void pump();
+  void dispatch(MSG& msg);
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
