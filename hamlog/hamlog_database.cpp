@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -62,12 +63,28 @@ void assignTrimmed(std::string& out, const char* p, std::size_t n) {
   setBytes(out, sjis::trim(std::string_view(p, n)));
 }
 
+// "00" to "99": two digits per division.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // Decimal digits of v, right-aligned, ending just before end; returns the start.
 char* putDecimal(char* end, unsigned v) {
-  do {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  for (; v >= 100; v /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (v % 100)], 2);
+  }
+  if (v < 10) {
+    *--end = static_cast<char>('0' + v);
+  } else {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * v], 2);
+  }
   return end;
 }
 
