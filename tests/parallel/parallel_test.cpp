@@ -2,6 +2,7 @@
 // must be those of the one-thread decoder, in the same order.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "extraction.hpp"
@@ -26,64 +27,56 @@ struct Trace final : QsoObserver, MessageSink {
   }
 };
 
-// A disk whose companion file fails once the run is well under way.
+// A disk whose companion file fails past failFrom.
 struct FailingDisk final : OsFileSystem {
-  std::uint64_t failFrom = 0;
   struct Read final : ReadFile {
-    std::unique_ptr<ReadFile> file;
-    std::uint64_t failFrom = 0;
+    Read(std::unique_ptr<ReadFile> f, std::uint64_t from) : file(std::move(f)), failFrom(from) {}
     std::size_t readAt(std::uint64_t offset, void* b, std::size_t n) override {
-      if (offset > failFrom) throw IoError("x.DBR", "read", "broken");
-      return file->readAt(offset, b, n);
+      return offset > failFrom ? throw IoError("L.DBR", "read", "broken") : file->readAt(offset, b, n);
     }
+    std::unique_ptr<ReadFile> file;
+    std::uint64_t failFrom;
   };
   std::unique_ptr<ReadFile> openRead(const Path& p) override {
-    auto r = std::make_unique<Read>();
-    r->file = OsFileSystem::openRead(p);
-    r->failFrom = failFrom;
-    if (p.extension() != ".DBR") return std::move(r->file);
-    return r;
+    auto file = OsFileSystem::openRead(p);
+    return p.extension() == ".DBR" ? std::make_unique<Read>(std::move(file), failFrom) : std::move(file);
   }
-};
-
-struct Case {
-  std::uint64_t seed;
-  std::uint32_t records, header;  // header > records: the record file ends early
-  bool convert;
+  std::uint64_t failFrom = 0;
 };
 
 TEST(Parallel, SameBytesAndMessagesAsOneThread) {
   const fs::path dir = fs::path(::testing::TempDir()) / "neb_parallel";
   const std::vector<std::string> prefixes{"JA", "1"};
-  for (const Case c : {Case{1, 9000, 9000, true}, Case{2, 4100, 4500, false}, Case{3, 2049, 2049, false}}) {
+  // Seed, QSOs, header count (more: the record file ends early), area conversion.
+  for (const auto& [seed, records, header, convert] :
+       {std::array{1u, 9000u, 9000u, 1u}, std::array{2u, 4100u, 4500u, 0u}, std::array{3u, 2049u, 2049u, 0u}}) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     gen::DatabaseWriter w(dir / "L.DBS", dir / "L.DBR");
-    gen::RandomLog log(c.seed, true);
-    for (std::uint32_t i = 0; i < c.records; ++i) w.add(log.next());
-    w.finish(c.header);
+    gen::RandomLog log(seed, true);
+    for (std::uint32_t i = 0; i < records; ++i) w.add(log.next());
+    w.finish(header);
     OsFileSystem disk;
     Trace expected, got;
     HamlogDatabase db(disk, expected);
-    ASSERT_TRUE(db.Hamlog_Open((dir / "L.DBS").string()));
+    db.Hamlog_Open((dir / "L.DBS").string());
     std::string lines;
-    for (std::int32_t n = 1; n <= static_cast<std::int32_t>(c.records); ++n) {
+    for (std::int32_t n = 1; n <= static_cast<std::int32_t>(records); ++n) {
       expected.beforeQso(db.qsoNumber = n);
       db.Qso_Read();
-      appendWorkLine(lines, db.qso, n, c.convert ? &prefixes : nullptr, nullptr);
+      appendWorkLine(lines, db.qso, n, convert != 0 ? &prefixes : nullptr, nullptr);
     }
-    const ExtractJob job{(dir / "L.DBS").string(), {c.convert, &prefixes, false, nullptr}, dir / "t", dir / "W"};
-    const JobResult r = runExtraction(disk, got, job, &got);
-    EXPECT_EQ(r.extract.written, static_cast<std::int32_t>(c.records));
-    EXPECT_EQ(disk.readAll(dir / "W"), lines) << c.seed;
-    if (c.header > c.records) {  // the record file ends early
-      EXPECT_EQ(got.events[got.events.size() - 2], "before " + std::to_string(c.records + 1));
+    const ExtractJob job{(dir / "L.DBS").string(), {convert != 0, &prefixes, false, nullptr}, dir / "t", dir / "W"};
+    EXPECT_EQ(runExtraction(disk, got, job, &got).extract.written, static_cast<std::int32_t>(records));
+    EXPECT_EQ(disk.readAll(dir / "W"), lines) << seed;
+    if (header > records) {  // then the end is announced and reported
+      EXPECT_EQ(got.events[got.events.size() - 2], "before " + std::to_string(records + 1));
       got.events.resize(got.events.size() - 2);
     }
-    EXPECT_EQ(got.events, expected.events) << c.seed;
+    EXPECT_EQ(got.events, expected.events) << seed;
 
     // A Stop or a failure in the middle leaves the old work file alone.
-    got.stopAt = static_cast<std::int32_t>(c.records / 2);
+    got.stopAt = static_cast<std::int32_t>(records / 2);
     EXPECT_ANY_THROW(runExtraction(disk, got, job, &got));
     FailingDisk failing;
     failing.failFrom = w.companionSize() / 2;
