@@ -1,10 +1,13 @@
 #include "extraction.hpp"
 
-#include <exception>
-#include <vector>
-
+#include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "messages.hpp"
 
@@ -48,6 +51,12 @@ void TempWorkFile::writeLine(const WorkRecord& work) {
   appendLine(scratch_, work);
   std::memcpy(reserve(scratch_.size()), scratch_.data(), scratch_.size());
   commitBytes(scratch_.size());
+}
+
+void TempWorkFile::writeBytes(const char* data, std::size_t n) {
+  flushBuffer();
+  if (n != 0) file_->write(data, n);
+  bytes_ += n;
 }
 
 void TempWorkFile::writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
@@ -135,17 +144,175 @@ void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath)
   }
 }
 
+namespace {
+
+constexpr std::int32_t kChunkQsos = 2048;
+constexpr std::size_t kWorkers = 2;
+// Chunk c lives in slot c % kSlots; with twice as many slots as workers each
+// slot belongs to one worker, which fills it again once the caller is done.
+constexpr std::size_t kSlots = 2 * kWorkers;
+
+// What a worker made of QSOs first..end-1: their lines and messages. When
+// stopped, QSO end could not be read: error says why, or the record file
+// ends there.
+struct Chunk {
+  struct Note {
+    std::int32_t n;
+    std::string text;
+    std::string caption;
+  };
+  std::int32_t first = 0;
+  std::int32_t end = 0;
+  bool stopped = false;
+  std::exception_ptr error;
+  std::vector<char> bytes;
+  std::size_t used = 0;
+  std::vector<Note> notes;
+  bool ready = false;  // filled and not yet released; guarded by the lock
+};
+
+// The decoder's messages, kept with their QSO for the calling thread.
+class NoteSink final : public MessageSink {
+public:
+  void showMessage(std::string_view text, std::string_view caption) override {
+    chunk->notes.push_back({n, std::string(text), std::string(caption)});
+  }
+  Chunk* chunk = nullptr;
+  std::int32_t n = 0;
+};
+
+// Workers decode chunks of QSOs ahead into their slots; the caller takes them
+// in order. Destruction stops and joins the workers.
+class Pipeline {
+public:
+  Pipeline(const HamlogDatabase& db, std::int32_t count, const std::vector<std::string>* prefixes,
+           const ModeTable* modes)
+      : db_(db), count_(count), prefixes_(prefixes), modes_(modes),
+        chunks_(static_cast<std::size_t>((count + kChunkQsos - 1) / kChunkQsos)) {
+    try {
+      for (std::size_t w = 0; w < kWorkers && w < chunks_; ++w) threads_.emplace_back([this, w] { work(w); });
+    } catch (...) {
+      stop();
+      throw;
+    }
+  }
+  ~Pipeline() { stop(); }
+  Pipeline(const Pipeline&) = delete;
+  Pipeline& operator=(const Pipeline&) = delete;
+
+  std::size_t chunks() const { return chunks_; }
+
+  const Chunk& take(std::size_t c) {
+    Chunk& k = slots_[c % kSlots];
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&k] { return k.ready; });
+    return k;
+  }
+
+  void release(std::size_t c) {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      slots_[c % kSlots].ready = false;
+    }
+    changed_.notify_all();
+  }
+
+private:
+  void stop() noexcept {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+    threads_.clear();
+  }
+
+  void work(std::size_t w) {
+    NoteSink sink;
+    QsoRecord qso;
+    std::unique_ptr<QsoDecoder> decoder;
+    for (std::size_t c = w; c < chunks_; c += kWorkers) {
+      Chunk& k = slots_[c % kSlots];
+      {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [&] { return stop_ || !k.ready; });
+        if (stop_) return;
+      }
+      sink.chunk = &k;
+      fill(k, static_cast<std::int32_t>(c) * kChunkQsos + 1, decoder, sink, qso);
+      {
+        const std::lock_guard<std::mutex> hold(lock_);
+        k.ready = true;
+      }
+      changed_.notify_all();
+      if (k.stopped) return;
+    }
+  }
+
+  void fill(Chunk& k, std::int32_t first, std::unique_ptr<QsoDecoder>& decoder, NoteSink& sink, QsoRecord& qso) {
+    k.first = first;
+    k.used = 0;
+    k.notes.clear();
+    k.stopped = false;
+    k.error = nullptr;
+    const std::int32_t last = std::min(count_, first + (kChunkQsos - 1));
+    std::int32_t n = first;
+    try {
+      if (!decoder) decoder = db_.newDecoder(sink);
+      for (; n <= last; ++n) {
+        sink.n = n;
+        if (!decoder || !decoder->decode(n, qso)) {
+          k.stopped = true;
+          break;
+        }
+        const WorkLine line(qso, n, prefixes_, modes_);
+        if (k.bytes.size() - k.used < line.maxSize()) k.bytes.resize(std::max(2 * k.bytes.size(), k.used + line.maxSize()));
+        char* const start = k.bytes.data() + k.used;
+        k.used += static_cast<std::size_t>(line.write(start) - start);
+      }
+    } catch (...) {
+      k.stopped = true;
+      k.error = std::current_exception();
+    }
+    k.end = n;
+  }
+
+  const HamlogDatabase& db_;
+  const std::int32_t count_;
+  const std::vector<std::string>* const prefixes_;
+  const ModeTable* const modes_;
+  const std::size_t chunks_;
+  Chunk slots_[kSlots];
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
 ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
                           QsoObserver* observer, MessageSink& sink) {
   ExtractResult result;
   result.announced = db.recordCount;
-  const std::vector<std::string>* prefixes = conv.areaSuffix ? conv.areaPrefixes : nullptr;
-  const ModeTable* modes = conv.mode ? conv.modeTable : nullptr;
-  for (std::int32_t n = 1; n <= result.announced; ++n) {
-    if (observer) observer->beforeQso(n);
-    db.qsoNumber = n;
-    db.Qso_Read();
-    if (db.qsoNumber == 0) {
+  if (result.announced <= 0) return result;
+  Pipeline pipeline(db, result.announced, conv.areaSuffix ? conv.areaPrefixes : nullptr,
+                    conv.mode ? conv.modeTable : nullptr);
+  for (std::size_t c = 0; c < pipeline.chunks(); ++c) {
+    const Chunk& k = pipeline.take(c);
+    auto note = k.notes.begin();
+    // The QSO that could not be read is announced too, as a one-thread run
+    // would before trying it.
+    const std::int32_t upTo = k.stopped ? k.end : k.end - 1;
+    for (std::int32_t n = k.first; n <= upTo; ++n) {
+      if (observer) observer->beforeQso(n);
+      for (; note != k.notes.end() && note->n == n; ++note) sink.showMessage(note->text, note->caption);
+    }
+    temp.writeBytes(k.bytes.data(), k.used);
+    result.written += k.end - k.first;
+    if (k.error) std::rethrow_exception(k.error);
+    if (k.stopped) {
       // The record file ends early: no line from the previous QSO's fields.
       result.truncated = true;
       std::string text(msg::recordFileEnded);
@@ -158,8 +325,7 @@ ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversi
       sink.showMessage(text, title::app);
       break;
     }
-    temp.writeQso(db.qso, n, prefixes, modes);
-    ++result.written;
+    pipeline.release(c);
   }
   return result;
 }

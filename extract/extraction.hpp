@@ -25,6 +25,8 @@ public:
   TempWorkFile& operator=(const TempWorkFile&) = delete;
 
   void writeLine(const WorkRecord& work);  // throws IoError
+  // Lines already built; throws IoError.
+  void writeBytes(const char* data, std::size_t n);
   // The WorkLine of a QSO; throws IoError.
   void writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
                 const ModeTable* modes);
@@ -77,6 +79,8 @@ struct ExtractResult {
 
 // QSOs 1..recordCount into the open temporary file. Stops at the first record
 // that cannot be read in full and reports how many of how many were written.
+// Worker threads decode ahead; the observer, the sink and the file are only
+// called from the calling thread, in QSO order, as a one-thread run would.
 ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
                           QsoObserver* observer, MessageSink& sink);
 

@@ -65,7 +65,7 @@ public:
 };
 
 // The operating system's files.
-class OsFileSystem final : public FileSystem {
+class OsFileSystem : public FileSystem {
 public:
   bool fileExists(const Path& path) noexcept override;
   std::unique_ptr<ReadFile> openRead(const Path& path) override;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "block_cache.hpp"
 #include "messages.hpp"
@@ -61,12 +63,28 @@ void assignTrimmed(std::string& out, const char* p, std::size_t n) {
   setBytes(out, sjis::trim(std::string_view(p, n)));
 }
 
+// "00" to "99": two digits per division.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // Decimal digits of v, right-aligned, ending just before end; returns the start.
 char* putDecimal(char* end, unsigned v) {
-  do {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  for (; v >= 100; v /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (v % 100)], 2);
+  }
+  if (v < 10) {
+    *--end = static_cast<char>('0' + v);
+  } else {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * v], 2);
+  }
   return end;
 }
 
@@ -101,7 +119,6 @@ void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
   char* const minuteStart = p;
   p = putDecimal(p, hour);
   while (minuteStart - p < 2) *--p = '0';
-  while (end - p < 5) *--p = '0';
   setBytes(out, p, 2);
   out += ':';
   out.append(p + 2, end);
@@ -165,96 +182,85 @@ std::string_view bandOf(std::string_view f) {
   return band;
 }
 
+// Sets qso.band from qso.frequencyText; the invalid-frequency message for
+// QSO n when no rule holds.
+void checkFrequency(QsoRecord& qso, std::int32_t n, MessageSink& sink, std::string& message) {
+  setBytes(qso.band, bandOf(qso.frequencyText));
+  if (!qso.band.empty()) return;
+  message.assign(msg::qsoNumberPrefix);
+  appendDecimal(message, n);
+  message += msg::frequencyInvalid;
+  message += '\n';
+  message += qso.frequencyText;
+  sink.showMessage(message, title::app);
+}
+
+}  // namespace
+
+// The open file pair; reads are serialised so that decoders on several
+// threads can share the handles.
+struct SharedFiles {
+  std::unique_ptr<ReadFile> records;
+  std::unique_ptr<ReadFile> texts;
+  std::mutex lock;
+};
+
+namespace {
+
+class LockedRead final : public ReadFile {
+public:
+  LockedRead(std::shared_ptr<SharedFiles> files, ReadFile& file) : files_(std::move(files)), file_(file) {}
+  std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+    const std::lock_guard<std::mutex> hold(files_->lock);
+    return file_.readAt(offset, buffer, n);
+  }
+
+private:
+  std::shared_ptr<SharedFiles> files_;
+  ReadFile& file_;
+};
+
 }  // namespace
 
 std::string Text_Strip(std::string_view text) { return std::string(stripView(text)); }
 
-struct HamlogDatabase::Impl {
-  std::unique_ptr<BlockCache> records;
-  std::unique_ptr<BlockCache> texts;
+struct QsoDecoder::Impl {
+  Impl(const std::shared_ptr<SharedFiles>& files, MessageSink& s)
+      : records(std::make_unique<LockedRead>(files, *files->records), kRecordBlock, kRecordBlock),
+        texts(std::make_unique<LockedRead>(files, *files->texts), kTextBlock, kTextJump),
+        sink(s) {}
+  BlockCache records;
+  BlockCache texts;
+  MessageSink& sink;
   std::array<char, kRecordSize> record{};
   std::array<char, kMaxTextBlock> textBlock{};
   std::string message;
 };
 
-HamlogDatabase::HamlogDatabase(FileSystem& fs, MessageSink& sink)
-    : fs_(fs), sink_(sink), impl_(std::make_unique<Impl>()) {}
+QsoDecoder::QsoDecoder(std::shared_ptr<SharedFiles> files, MessageSink& sink)
+    : impl_(std::make_unique<Impl>(files, sink)) {}
 
-HamlogDatabase::~HamlogDatabase() = default;
+QsoDecoder::~QsoDecoder() = default;
 
-std::string HamlogDatabase::recordFileName(std::string_view hamlogPath) {
-  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBS";
-}
-
-std::string HamlogDatabase::companionFileName(std::string_view hamlogPath) {
-  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBR";
-}
-
-bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
-  Hamlog_Close();
-  const std::string base(sjis::dropRight(hamlogPath, 3));
-  const std::string dbsName = base + "DBS";
-  const std::string dbrName = base + "DBR";
-  // Bytes that name no file here cannot exist either.
-  const auto dbsPath = sjisToPath(dbsName);
-  const auto dbrPath = sjisToPath(dbrName);
-  if (!dbsPath || !fs_.fileExists(*dbsPath)) {
-    sink_.showMessage(base + std::string(msg::dbsNotFound), title::hamlogOpen);
-    return false;
-  }
-  if (!dbrPath || !fs_.fileExists(*dbrPath)) {
-    sink_.showMessage(base + std::string(msg::dbrNotFound), title::hamlogOpen);
-    return false;
-  }
-
-  auto records = fs_.openRead(*dbsPath);
-  unsigned char header[7] = {};
-  if (records->readAt(0, header, sizeof header) < sizeof header)
-    throw IoError(*dbsPath, std::string(msg::opRead), std::string(msg::headerTooShortUtf8));
-  auto texts = fs_.openRead(*dbrPath);
-
-  impl_->records = std::make_unique<BlockCache>(std::move(records), kRecordBlock, kRecordBlock);
-  impl_->texts = std::make_unique<BlockCache>(std::move(texts), kTextBlock, kTextJump);
-  recordCount = static_cast<std::int32_t>(header[4] | (header[5] << 8) | (header[6] << 16));
-  return true;
-}
-
-void HamlogDatabase::Hamlog_Close() {
-  impl_->records.reset();
-  impl_->texts.reset();
-}
-
-bool HamlogDatabase::isOpen() const { return impl_->records != nullptr; }
-
-void HamlogDatabase::Qso_Read() {
+bool QsoDecoder::decode(std::int32_t n, QsoRecord& qso) {
   Impl& im = *impl_;
   qso.dbrText2.clear();
   qso.dbrText3.clear();
   qso.dbrText1.clear();
-
-  if (qsoNumber < 1 || !im.records) {
-    qsoNumber = 0;
-    return;
-  }
+  if (n < 1) return false;
   const char* r = im.record.data();
-  const std::uint64_t offset = (kHeaderSize - kRecordSize) + kRecordSize * static_cast<std::uint64_t>(qsoNumber);
-  if (im.records->read(offset, im.record.data(), kRecordSize) < kRecordSize) {
-    qsoNumber = 0;
-    return;
-  }
+  const std::uint64_t offset = (kHeaderSize - kRecordSize) + kRecordSize * static_cast<std::uint64_t>(n);
+  if (im.records.read(offset, im.record.data(), kRecordSize) < kRecordSize) return false;
 
   const std::int32_t textPointer = static_cast<std::int32_t>(
       byteAt(r, 54) | (byteAt(r, 55) << 8) | (byteAt(r, 56) << 16) | (byteAt(r, 57) << 24));
-  if (textPointer > 0 && im.texts) {
+  if (textPointer > 0) {
     // Whatever lies beyond the end of the companion file counts as absent:
     // a missing length byte is 0 and a text keeps only the bytes that exist.
     unsigned char lengths[3] = {};
-    const std::size_t gotLengths =
-        im.texts->read(static_cast<std::uint64_t>(textPointer), reinterpret_cast<char*>(lengths), 3);
-    for (std::size_t i = gotLengths; i < 3; ++i) lengths[i] = 0;
+    im.texts.read(static_cast<std::uint64_t>(textPointer), reinterpret_cast<char*>(lengths), 3);
     const std::size_t total = std::size_t{lengths[0]} + lengths[1] + lengths[2];
-    const std::size_t got =
-        im.texts->read(static_cast<std::uint64_t>(textPointer) + 3, im.textBlock.data(), total);
+    const std::size_t got = im.texts.read(static_cast<std::uint64_t>(textPointer) + 3, im.textBlock.data(), total);
     const std::string_view block(im.textBlock.data(), got);
     std::size_t at = 0;
     std::string* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
@@ -264,9 +270,8 @@ void HamlogDatabase::Qso_Read() {
       at += lengths[i];
     }
   }
-
   assignTrimmed(qso.callSign, r + 1, 7);
-  for (std::size_t n = characterCount(qso.callSign); n < 6; ++n) qso.callSign += ' ';
+  for (std::size_t i = characterCount(qso.callSign); i < 6; ++i) qso.callSign += ' ';
   assignTrimmed(qso.portableSuffix, r + 8, 3);
 
   if (qso.portableSuffix.empty()) {
@@ -303,21 +308,21 @@ void HamlogDatabase::Qso_Read() {
     if (point + 1 <= qso.frequencyText.size()) {
       qso.frequencyText[point] = '.';
     } else {
-      Freq_Check();
+      checkFrequency(qso, n, im.sink, im.message);
       std::string& m = im.message;
       m.assign(msg::qsoNumberPrefix);
-      appendDecimal(m, qsoNumber);
+      appendDecimal(m, n);
       m += msg::frequencyOdd;
       m += '\n';
       m += qso.band;
       m += msg::frequencyAssumed;
-      sink_.showMessage(m, title::app);
+      im.sink.showMessage(m, title::app);
     }
   }
   const std::string_view trimmedFrequency = sjis::trim(qso.frequencyText);
   if (trimmedFrequency.size() != qso.frequencyText.size())
     qso.frequencyText = std::string(trimmedFrequency);
-  Freq_Check();
+  checkFrequency(qso, n, im.sink, im.message);
 
   assignStripped(qso.mode, r + 27, 3);
   assignStripped(qso.longText, r + 30, 12);
@@ -328,18 +333,81 @@ void HamlogDatabase::Qso_Read() {
   decodeTime(qso.qsoTime, byteAt(r, 48), byteAt(r, 49));
   decodeReport(qso.report1, byteAt(r, 50), byteAt(r, 51));
   decodeReport(qso.report2, byteAt(r, 52), byteAt(r, 53));
+  return true;
 }
 
-void HamlogDatabase::Freq_Check() {
-  setBytes(qso.band, bandOf(qso.frequencyText));
-  if (!qso.band.empty()) return;
-  std::string& m = impl_->message;
-  m.assign(msg::qsoNumberPrefix);
-  appendDecimal(m, qsoNumber);
-  m += msg::frequencyInvalid;
-  m += '\n';
-  m += qso.frequencyText;
-  sink_.showMessage(m, title::app);
+struct HamlogDatabase::Impl {
+  std::shared_ptr<SharedFiles> files;
+  std::unique_ptr<QsoDecoder> decoder;
+  std::string message;
+};
+
+HamlogDatabase::HamlogDatabase(FileSystem& fs, MessageSink& sink)
+    : fs_(fs), sink_(sink), impl_(std::make_unique<Impl>()) {}
+
+HamlogDatabase::~HamlogDatabase() = default;
+
+std::string HamlogDatabase::recordFileName(std::string_view hamlogPath) {
+  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBS";
 }
+
+std::string HamlogDatabase::companionFileName(std::string_view hamlogPath) {
+  return std::string(sjis::dropRight(hamlogPath, 3)) + "DBR";
+}
+
+bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
+  Hamlog_Close();
+  const std::string base(sjis::dropRight(hamlogPath, 3));
+  const std::string dbsName = base + "DBS";
+  const std::string dbrName = base + "DBR";
+  // Bytes that name no file here cannot exist either.
+  const auto dbsPath = sjisToPath(dbsName);
+  const auto dbrPath = sjisToPath(dbrName);
+  if (!dbsPath || !fs_.fileExists(*dbsPath)) {
+    sink_.showMessage(base + std::string(msg::dbsNotFound), title::hamlogOpen);
+    return false;
+  }
+  if (!dbrPath || !fs_.fileExists(*dbrPath)) {
+    sink_.showMessage(base + std::string(msg::dbrNotFound), title::hamlogOpen);
+    return false;
+  }
+
+  auto files = std::make_shared<SharedFiles>();
+  files->records = fs_.openRead(*dbsPath);
+  unsigned char header[7] = {};
+  if (files->records->readAt(0, header, sizeof header) < sizeof header)
+    throw IoError(*dbsPath, std::string(msg::opRead), std::string(msg::headerTooShortUtf8));
+  files->texts = fs_.openRead(*dbrPath);
+
+  impl_->files = std::move(files);
+  impl_->decoder = newDecoder(sink_);
+  recordCount = static_cast<std::int32_t>(header[4] | (header[5] << 8) | (header[6] << 16));
+  return true;
+}
+
+void HamlogDatabase::Hamlog_Close() {
+  impl_->decoder.reset();
+  impl_->files.reset();
+}
+
+bool HamlogDatabase::isOpen() const { return impl_->files != nullptr; }
+
+std::unique_ptr<QsoDecoder> HamlogDatabase::newDecoder(MessageSink& sink) const {
+  if (!impl_->files) return nullptr;
+  return std::make_unique<QsoDecoder>(impl_->files, sink);
+}
+
+void HamlogDatabase::Qso_Read() {
+  if (!impl_->decoder) {
+    qso.dbrText1.clear();
+    qso.dbrText2.clear();
+    qso.dbrText3.clear();
+    qsoNumber = 0;
+    return;
+  }
+  if (!impl_->decoder->decode(qsoNumber, qso)) qsoNumber = 0;
+}
+
+void HamlogDatabase::Freq_Check() { checkFrequency(qso, qsoNumber, sink_, impl_->message); }
 
 }  // namespace neb

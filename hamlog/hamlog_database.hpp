@@ -41,6 +41,25 @@ inline constexpr std::uint64_t kRecordSize = 58;
 // Trailing NULs removed, then leading and trailing spaces.
 std::string Text_Strip(std::string_view text);
 
+struct SharedFiles;
+
+// Decodes records of an open file pair. Every thread that decodes has its
+// own; they share the open files.
+class QsoDecoder {
+public:
+  QsoDecoder(std::shared_ptr<SharedFiles> files, MessageSink& sink);
+  ~QsoDecoder();
+  QsoDecoder(const QsoDecoder&) = delete;
+  QsoDecoder& operator=(const QsoDecoder&) = delete;
+  // Record n into qso; false when it cannot be read in full, leaving the
+  // fields of the record before and empty companion texts. Throws IoError.
+  bool decode(std::int32_t n, QsoRecord& qso);
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // The database module: file handles, recordCount, qsoNumber and the
 // QsoRecord live here for as long as the program.
 class HamlogDatabase {
@@ -70,6 +89,10 @@ public:
   // The two file names Hamlog_Open derives (Shift_JIS).
   static std::string recordFileName(std::string_view hamlogPath);
   static std::string companionFileName(std::string_view hamlogPath);
+
+  // A decoder of its own over the open files, for another thread; its
+  // messages go to sink. Null when nothing is open.
+  std::unique_ptr<QsoDecoder> newDecoder(MessageSink& sink) const;
 
   std::int32_t recordCount = 0;
   std::int32_t qsoNumber = 0;
