@@ -256,6 +256,14 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   }
   EXPECT_EQ(pos, work.size());
   EXPECT_FALSE(fs::exists(job.tempPath));
+  // A converted mode longer than the write buffer still reaches the line whole.
+  ModeTable modes;
+  modes.add("", std::string(300000, 'M'));
+  job.conversions = {false, nullptr, true, &modes};
+  runExtraction(files, sink, job);
+  const std::string longer = files.readAll(job.workPath);
+  EXPECT_EQ(longer.size(), work.size() + qsos.size() * 300000);
+  EXPECT_NE(longer.find("\"7\",\"" + std::string(300000, 'M') + "\",\""), std::string::npos);
 }
 
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
