@@ -148,7 +148,7 @@ const std::string kList =
     "\t\tQSL via Bureau\n"
     "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5\t\tx$DXy\t\n"
     "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\ttext:144\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
-    "JA4BAD\t\t\t\ttext:9\tFM\t" HANKAKU "\\x80\\xFF\tEB\t2127-01-02\t12:34\n"
+    "JA4BAD\t\t\t\ttext:9\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\t\t\thex:AE01008F\tAM\t\t\t2005-01-01\t0/133\t\t\tignored\t\t\t-7\n"
     "JA6CUT\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t1/2\t\t\tA\\x82\txy\t" KANJI "\n"
     KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
@@ -161,7 +161,7 @@ const std::string kExpected =
     "\"\",\"x$DXy\",\"\",\"0000000002\",\"1/JA1AB\"\r\n"
     "\"NEBWD\",\"JR X\",\"\",\" \",\"" LQUOTE "\",\"144\",\"ssb\",\"a b" LQUOTE "c\",\"\",\"\",\"\",\"19991231\","
     "\"0000J\",\"59\",\"59\",\"a,b,c\",\"say  hi \",\"\201\201h\",\"0000000003\",\"JR\"X  /Q\"\r\n"
-    "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"\",\"21270102\",\"1234J\","
+    "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"X\",\"21270102\",\"1234J\","
     "\"59\",\"59\",\"\",\"\",\"\",\"0000000004\",\"JA4BAD\"\r\n"
     "\"NEBWD\",\"JA5W\",\"\",\"\",\"\",\"430\",\"AM\",\"\",\"\",\"\",\"\",\"20050101\",\"0005U\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000005\",\"JA5W\"\r\n"
@@ -233,6 +233,7 @@ TEST_F(Cli, UsageErrorsExitTwoWithTheUsageText) {
       {"-m", "--app-dir", a, "--hamlog", d},  // no Mode.txt
       {"-o", "", "--hamlog", d},
       {"one", "two"},
+      {"--", "-a", d},  // after "--" every argument is a file
   };
   for (const auto& args : cases) {
     const Result r = run(args);

@@ -13,6 +13,7 @@
 #include "hamlog_database.hpp"
 #include "hamlog_gen.hpp"
 #include "mode_table.hpp"
+#include "random_log.hpp"
 #include "sjis.hpp"
 #include "text_codec.hpp"
 
@@ -184,6 +185,11 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   EXPECT_EQ(db.recordCount, 0xABCDEF);
   EXPECT_TRUE(sink.shown.empty());
   db.Hamlog_Close();
+  const JobResult job = runExtraction(files, sink, {base + "xyz", {}, base + "tmp", base + "txt"});
+  EXPECT_TRUE(job.extract.truncated);
+  EXPECT_EQ(job.extract.written, 0);
+  EXPECT_EQ(job.extract.announced, 0xABCDEF);
+  sink.shown.clear();
   fs::remove(base + "DBR");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   fs::remove(base + "DBS");
@@ -264,6 +270,40 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   const std::string longer = files.readAll(job.workPath);
   EXPECT_EQ(longer.size(), work.size() + qsos.size() * 300000);
   EXPECT_NE(longer.find("\"7\",\"" + std::string(300000, 'M') + "\",\""), std::string::npos);
+}
+
+// The rules one by one and the one-pass line give the same bytes for every
+// QSO of an adversarial log, with and without the conversions.
+TEST(WorkLine, StepByStepRulesGiveTheSameLine) {
+  TempDir dir;
+  const fs::path dbs = dir.path / "ODD.DBS";
+  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
+  gen::RandomLog log(7, true);
+  for (int i = 0; i < 3000; ++i) w.add(log.next());
+  w.finish();
+  const std::vector<std::string> prefixes = {"JA", "1", "", "\x82\xa0", "7K"};
+  ModeTable modes;
+  modes.load("SSB,LSB,USB\r\nDATA,FT8,\r\n");
+  OsFileSystem files;
+  Sink sink;
+  HamlogDatabase db(files, sink);
+  ASSERT_TRUE(db.Hamlog_Open(dbs.string()));
+  TempWorkFile steps(files, dir.path / "a"), line(files, dir.path / "b");
+  for (int n = 1; n <= db.recordCount; ++n) {
+    db.qsoNumber = n;
+    db.Qso_Read();
+    const bool convert = n % 2 == 0;
+    WorkRecord work;
+    fillFields(work, db.qso);
+    if (convert) convertAreaSuffix(work, prefixes), convertMode(work, modes);
+    cleanAndNumber(work, n);
+    applyQRule(work);
+    steps.writeLine(work);
+    line.writeQso(db.qso, n, convert ? &prefixes : nullptr, convert ? &modes : nullptr);
+  }
+  steps.close();
+  line.close();
+  EXPECT_EQ(files.readAll(dir.path / "a"), files.readAll(dir.path / "b"));
 }
 
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
