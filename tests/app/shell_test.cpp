@@ -78,7 +78,7 @@ public:
     log += "pump\n";
     if (onPump) onPump(++pumps);
   }
-  std::uint64_t tickMs() override { return clock_ += 50; }
+  std::uint64_t tickMs() override { return clock_ += 25; }  // a pump every other QSO
   void startProcess(const NativeString& commandLine) override {
     if (failStart) throw std::runtime_error("no");
     log += "start:" + commandLine + "\n";
@@ -143,7 +143,7 @@ const Session kSessions[] = {
      "box:NEBWD:" NO_ENV "\nhelp:%/app/neb01.hlp\nstart:%/app/nebmenu.exe %/ENV.DAT\nend\n", "=", {}, {}, "", 0, "%/ENV.DAT"},
     {"missing log, No: Start converts no mode even with Mode.txt", "#01,%/LOG.DBS\r\n", 2, "RLDS",
      "cap5:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff0\n" + kRunStart +
-         "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
+         "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
      "=", {Answer::No}, {}, "", 0, " %/ENV.DAT", true},
     {"no log at Start", "#01,%/LOG.DBS\r\n", -1, "LS",
      "cap5:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff0\nbox:NEB01:" UNDEFINED "\n", "=", {Answer::No}},
@@ -154,20 +154,24 @@ const Session kSessions[] = {
      "\n" DIALOG "\ncap5:%/LOG.DBS\n" + kLoaded,
      "$JA\r\n#01,%/LOG.DBS\r\n", {Answer::Yes}, {"?", "%/LOG.TXT", "%/LOG.DBS"}},
     {"run without conversions", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
+     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
+    {"frequency box with the progress of its QSO", "#01,%/LOG.DBS\r\n", 3, "LS",
+     "cap5:%/LOG.DBS\noff3\ncap6:3\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:\x8c\xf0\x90M\x94\xd4"
+     "\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9\ncap7:3\npump\n"
+     "cap7:3\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"run on an empty log", "#01,%/LOG.DBS\r\n", 0, "LS",
      kLoaded + "cap6:0\noff0\noff4\noff2\noff3\nbusy\ncap7:0\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"unload during the run", "#01,%/LOG.DBS\r\n", 2, "LS", kLoaded + kRunStart + HANDOFF, "=", {}, {}, "", 1},
     {"unload while copying", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 3},
+     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 2},
     {"unload before a run", "#01,%/LOG.DBS\r\n", 2, "LU", kLoaded + HANDOFF},
     {"temporary file cannot be created", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + "cap6:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("create") "\nend\n", "=", {}, {}, "create:nebwdw.tmp"},
     {"temporary file cannot be written", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\npump\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("write") "\nend\n", "=", {}, {}, "write:nebwdw.tmp"},
+     kLoaded + kRunStart + "idle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("write") "\nend\n", "=", {}, {}, "write:nebwdw.tmp"},
     {"work file cannot be replaced", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
+     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
      "=", {}, {}, "replace:Work.Txt"},
     {"temporary file cannot be removed at unload", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n", "=", {}, {}, "remove:nebwdw.tmp", 1},
@@ -193,7 +197,11 @@ TEST(Shell, ScriptedSessions) {
     if (s.modeFile) writeFile(root / "app" / "Mode.txt", "SSB,LSB\r\n");
     const auto makeLog = [&] {
       gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
-      for (int i = 0; i < s.qsos; ++i) w.add(qso("JA" + std::to_string(i), ""));
+      for (int i = 0; i < s.qsos; ++i) {
+        gen::GenQso q = qso("JA" + std::to_string(i), "");
+        if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyText("9");  // the box of QSO 2
+        w.add(q);
+      }
       w.finish();
     };
     if (s.qsos >= 0) makeLog();
