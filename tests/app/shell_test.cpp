@@ -117,17 +117,18 @@ std::string expand(std::string s, const std::string& root) {
 }
 
 // Clicks: L load, S start, H hamlog definition, X marker removal, U unload,
-// R remove the log, D write it. Controls in transcripts: 0 Command1, 1 Command2, 2 Check1, 3 Check2, 4 Op, 5-7 Label1-3.
+// R remove the log, D write it. Controls in transcripts: 0 Command1,
+// 1 Command2, 2 Check1, 3 Check2, 4 Op, 5-7 Label1-3.
 struct Session {
   const char* name;
-  std::string env;          // ENV.DAT ("-" none); "@" is the scratch directory
+  std::string env;          // ENV.DAT ("-" none); "%" is the scratch directory
   int qsos = -1;            // LOG.DBS with this many QSOs (-1: none)
   std::string clicks;
   std::string transcript;
   std::string envAfter = "=";  // "=": as before
   std::vector<Answer> answers = {};
   std::vector<std::string> picks = {};  // full paths; "?" one Shift_JIS cannot hold
-  std::string failOn = "";              // "step:file name" that fails
+  std::string failOn = "";              // "step:file name" that fails, or "start"
   int unloadAtPump = 0;
   const char* argument = " %/ENV.DAT";
   bool modeFile = false;
@@ -166,6 +167,9 @@ const Session kSessions[] = {
     {"unload while copying", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 2},
     {"unload before a run", "#01,%/LOG.DBS\r\n", 2, "LU", kLoaded + HANDOFF},
+    {"menu that cannot start", "#01,%/LOG.DBS\r\n", 2, "LU",
+     kLoaded + "help:%/app/neb01.hlp\nbox:NEB01:%/app/nebmenu.exe  %/ENV.DAT \x82\xf0\x8bN\x93\xae\x82\xc5\x82\xab\x82\xdc"
+               "\x82\xb9\x82\xf1\nend\n", "=", {}, {}, "start"},
     {"temporary file cannot be created", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + "cap6:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("create") "\nend\n", "=", {}, {}, "create:nebwdw.tmp"},
     {"temporary file cannot be written", "#01,%/LOG.DBS\r\n", 2, "LS",
@@ -210,6 +214,7 @@ TEST(Shell, ScriptedSessions) {
     ui.appDir = r + "/app";
     ui.argument = expand(s.argument, r);
     ui.check2 = s.modeFile;
+    ui.failStart = s.failOn == "start";
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
       const std::string full = expand(p, r);
