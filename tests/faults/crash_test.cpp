@@ -173,13 +173,18 @@ TEST(Kill, EnvironmentRewriteLeavesTheOldOrTheNewFile) {
     const pid_t pid = fork();
     if (pid == 0) {
       OsFileSystem os;
-      for (;;)  // A to B and back, until killed
-        app::Env_Rewrite(os, env.native(), [](std::string_view line) -> std::optional<std::string> {
-          std::string s(line);
-          s[4] = s[4] == 'A' ? 'B' : 'A';
-          return s;
-        });
+      try {
+        for (;;)  // A to B and back, until killed
+          app::Env_Rewrite(os, env.native(), [](std::string_view line) -> std::optional<std::string> {
+            std::string s(line);
+            s[4] = s[4] == 'A' ? 'B' : 'A';
+            return s;
+          });
+      } catch (...) {
+      }
+      _exit(1);
     }
+    ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
