@@ -146,6 +146,7 @@ TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
     writeFile(d.root / "restore", old);
     fs::rename(d.root / "restore", d.work);
     const pid_t pid = start((d.root / "NEW.DBS").string());
+    ASSERT_GT(pid, 0);  // never kill(0): that is the whole process group
     const auto delay = i % 2 ? rng() % (runUs * 6 / 5) : runUs * 9 / 10 + rng() % (runUs / 5 + 1);
     std::this_thread::sleep_for(std::chrono::microseconds(delay));
     kill(pid, SIGKILL);
