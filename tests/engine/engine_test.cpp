@@ -321,6 +321,7 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   char buf[8] = {};
   EXPECT_EQ(r->readAt(1, buf, 8), 5u);  // bytes appended after opening
   EXPECT_EQ(std::string(buf, 5), "bcdef");
+  EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
   files.replaceFile(file, dir.path / "b");
   EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
   EXPECT_FALSE(files.fileExists(file));
