@@ -303,7 +303,28 @@ TEST(WorkLine, StepByStepRulesGiveTheSameLine) {
   }
   steps.close();
   line.close();
-  EXPECT_EQ(files.readAll(dir.path / "a"), files.readAll(dir.path / "b"));
+  const std::string lines = files.readAll(dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "a"), lines);
+  // Read backwards, each QSO still decodes to the same line.
+  HamlogDatabase back(files, sink);
+  ASSERT_TRUE(back.Hamlog_Open(dbs.string()));
+  TempWorkFile backwards(files, dir.path / "c");
+  std::vector<std::uint64_t> ends(static_cast<std::size_t>(back.recordCount) + 1);
+  for (int n = back.recordCount; n >= 1; --n) {
+    back.qsoNumber = n;
+    back.Qso_Read();
+    const std::uint64_t start = backwards.bytesWritten();
+    backwards.writeQso(back.qso, n, n % 2 == 0 ? &prefixes : nullptr, n % 2 == 0 ? &modes : nullptr);
+    ends[static_cast<std::size_t>(n)] = backwards.bytesWritten() - start;
+  }
+  backwards.close();
+  const std::string reversed = files.readAll(dir.path / "c");
+  std::size_t from = 0, to = reversed.size();
+  for (std::size_t n = 1; n < ends.size(); ++n) {
+    to -= ends[n];
+    ASSERT_EQ(reversed.substr(to, ends[n]), lines.substr(from, ends[n])) << "QSO " << n;
+    from += ends[n];
+  }
 }
 
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
