@@ -117,7 +117,7 @@ std::string expand(std::string s, const std::string& root) {
 }
 
 // Clicks: L load, S start, H hamlog definition, X marker removal, U unload,
-// R remove the log, D write it. Controls in transcripts: 0 Command1,
+// R remove the log, C its companion file, D write both. Controls in transcripts: 0 Command1,
 // 1 Command2, 2 Check1, 3 Check2, 4 Op, 5-7 Label1-3.
 struct Session {
   const char* name;
@@ -163,6 +163,8 @@ const Session kSessions[] = {
     {"run on an empty log", "#01,%/LOG.DBS\r\n", 0, "LS",
      kLoaded + "cap6:0\noff0\noff4\noff2\noff3\nbusy\ncap7:0\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
+    {"companion file gone before Start", "#01,%/LOG.DBS\r\n", 2, "LCS",
+     kLoaded + "box:HamlogOpen:%/LOG.DBR  \x82\xaa\x81\x40\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n"},
     {"unload during the run", "#01,%/LOG.DBS\r\n", 2, "LS", kLoaded + kRunStart + HANDOFF, "=", {}, {}, "", 1},
     {"unload while copying", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 2},
@@ -218,8 +220,12 @@ TEST(Shell, ScriptedSessions) {
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
       const std::string full = expand(p, r);
-      ui.picks.push_back(p == "?" ? OpenFileResult{false, "", "", false, r + "/\xe2\x98\x83.DBS"}
-                                  : OpenFileResult{false, full, full.substr(full.rfind('/') + 1), true, {}});
+      OpenFileResult pick;  // representable unless said otherwise
+      pick.cancelled = false;
+      pick.fullPath = p == "?" ? "" : full;
+      pick.fileTitle = p == "?" ? "" : full.substr(full.rfind('/') + 1);
+      if (p == "?") pick.representable = false, pick.nativePath = r + "/\xe2\x98\x83.DBS";
+      ui.picks.push_back(pick);
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
@@ -233,7 +239,7 @@ TEST(Shell, ScriptedSessions) {
       try {
         c == 'L' ? form.Form_Load() : c == 'S' ? form.Command1_Click() : c == 'H' ? form.hamlog_set_Click()
         : c == 'X' ? form.MENU_X_Click() : c == 'U' ? form.Form_Unload()
-        : c == 'D' ? makeLog() : void(fs::remove(root / "LOG.DBS"));
+        : c == 'D' ? makeLog() : void(fs::remove(root / (c == 'R' ? "LOG.DBS" : "LOG.DBR")));
       } catch (const Ended&) {
       }
     }

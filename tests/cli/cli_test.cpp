@@ -150,7 +150,7 @@ const std::string kList =
     "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\ttext:144\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
     "JA4BAD\t\t\t\ttext:9\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\t\t\thex:AE01008F\tAM\t\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
-    "JA6CUT\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
+    "JA6CUTS\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
     KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
 
 const std::string kExpected =
@@ -165,8 +165,8 @@ const std::string kExpected =
     "\"59\",\"59\",\"\",\"\",\"\",\"0000000004\",\"JA4BAD\"\r\n"
     "\"NEBWD\",\"JA5W\",\"\",\"\",\"\",\"430\",\"AM\",\"\",\"\",\"\",\"\",\"20051010\",\"0005U\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000005\",\"JA5W\"\r\n"
-    "\"NEBWD\",\"JA6CUT\",\"\",\"\",\"\",\"21\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
-    "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUT\"\r\n"
+    "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"21\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
+    "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
     "\"NEBWD\",\"" KANJI "\",\"1\",\"\",\"\",\"1.9\",\"CW\",\"\",\"\",\"\",\"\",\"20270101\",\"0102J\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000007\",\"" KANJI "    /1\"\r\n";
 
@@ -410,6 +410,9 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   EXPECT_NE(withBar.find("\r[" + std::string(30, ' ') + "] 1 / 5000"), std::string::npos) << withBar;
   // The bar is wiped before the summary line.
   EXPECT_NE(withBar.find("\r\x1B[K" + std::to_string(kCount) + " "), std::string::npos) << withBar;
+  // A message wipes the bar first.
+  const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kList).string()});
+  EXPECT_NE(messages.find("] 1 / 7\r\x1B[K\xE4\xBA\xA4"), std::string::npos) << messages;
   const std::string quiet = onTerminal({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
   EXPECT_EQ(quiet.find('['), std::string::npos) << quiet;
   EXPECT_EQ(quiet.find(std::to_string(kCount) + " "), 0u) << quiet;
