@@ -195,6 +195,17 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   EXPECT_FALSE(db.isOpen());
+  // A text pointer of 1 reads the companion file's own first bytes as lengths
+  // ("BGR"), so the second text is what lies from byte 70 to the end.
+  gen::GenQso one, two;
+  one.textPointer = 1;
+  two.texts[0] = std::string(60, 'x');
+  writeDatabase(base + "DBS", {one, two});
+  ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
+  db.qsoNumber = 1;
+  db.Qso_Read();
+  EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
+  db.Hamlog_Close();
   const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
                                                   "HamlogOpen|" + base + "DBS" + notFound}));
