@@ -148,7 +148,7 @@ const std::string kList =
     "\t\tQSL via Bureau\n"
     "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5\t\tx$DXy\t\n"
     "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\ttext:144\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
-    "JA4BAD\t\t\t\ttext:9\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
+    "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\t\t\thex:AE01008F\tAM\t\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
     "JA6CUTS\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
     KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
@@ -176,7 +176,7 @@ TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardError) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(readBytes(workFile()), kExpected);
   EXPECT_EQ(r.err,
-            "交信番号 4 の交信周波数は 無効です\n9\n"
+            "交信番号 4 の交信周波数は 無効です\n5.35\n"
             "交信番号 5 の交信周波数が変です\n430 MHz と判断しました\n");
   EXPECT_EQ(r.out, "7 件の交信を " + workFile().string() + " に書き出しました\n");
   expectNoTempFiles();
@@ -413,6 +413,7 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   // A message wipes the bar first.
   const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kList).string()});
   EXPECT_NE(messages.find("] 1 / 7\r\x1B[K\xE4\xBA\xA4"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("5.35\r\n\xE4\xBA\xA4"), std::string::npos) << messages;  // wiped once only
   const std::string quiet = onTerminal({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
   EXPECT_EQ(quiet.find('['), std::string::npos) << quiet;
   EXPECT_EQ(quiet.find(std::to_string(kCount) + " "), 0u) << quiet;
