@@ -48,11 +48,10 @@ std::vector<std::string> splitEnvItems(std::string_view s) {
     }
     items.emplace_back(item);
     afterComma = false;
+    // A line end after the item is skipped by the next round.
     if (pos < s.size() && s[pos] == ',') {
       ++pos;
       afterComma = true;
-    } else if (pos < s.size()) {
-      pos = skipLineEnd(s, pos);
     }
   }
   return items;

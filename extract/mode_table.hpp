@@ -24,7 +24,6 @@ public:
   const std::string* lookup(std::string_view mode) const;
 
   const std::vector<Entry>& entries() const { return entries_; }
-  bool empty() const { return entries_.empty(); }
 
 private:
   struct Hash {

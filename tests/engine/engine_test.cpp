@@ -1,0 +1,368 @@
+// The engine at its public seams, one table per rule set.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "env_items.hpp"
+#include "extraction.hpp"
+#include "hamlog_database.hpp"
+#include "hamlog_gen.hpp"
+#include "mode_table.hpp"
+#include "random_log.hpp"
+#include "sjis.hpp"
+#include "text_codec.hpp"
+
+namespace neb {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Sink : MessageSink {
+  std::vector<std::string> shown;  // caption "|" text
+  void showMessage(std::string_view text, std::string_view caption) override {
+    shown.push_back(std::string(caption) + "|" + std::string(text));
+  }
+};
+
+struct TempDir {
+  fs::path path = fs::temp_directory_path() / ("neb-engine-" + std::to_string(::getpid()));
+  TempDir() { fs::create_directories(path); }
+  ~TempDir() { fs::remove_all(path); }
+};
+
+void writeDatabase(const fs::path& dbs, const std::vector<gen::GenQso>& qsos,
+                   std::optional<std::uint32_t> count = std::nullopt) {
+  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
+  for (const auto& q : qsos) w.add(q);
+  w.finish(count);
+}
+
+TEST(Sjis, LeadAndTrailBytesDecideTheCharacters) {
+  struct Case {
+    std::string s;
+    std::size_t length;
+    std::string left1, dropRight1, char2, upper;
+  };
+  const Case cases[] = {
+      {"\x80\x40", 2, "\x80", "\x80", "\x40", "\x80\x40"},  // 0x80 and 0xA0 lead nothing
+      {"\x81\x40", 1, "\x81\x40", "", "", "\x81\x40"},
+      {"\x9F\x40", 1, "\x9F\x40", "", "", "\x9F\x40"},
+      {"\xA0\x40", 2, "\xA0", "\xA0", "\x40", "\xA0\x40"},
+      {"\xDF\xFC", 2, "\xDF", "\xDF", "\xFC", "\xDF\xFC"},
+      {"\xE0\xFC", 1, "\xE0\xFC", "", "", "\xE0\xFC"},
+      {"\xFC\x7E", 1, "\xFC\x7E", "", "", "\xFC\x7E"},
+      {"\xFD\x7E", 2, "\xFD", "\xFD", "\x7E", "\xFD\x7E"},
+      {"\x81\x3F", 2, "\x81", "\x81", "\x3F", "\x81\x3F"},  // trails are 0x40-0x7E, 0x80-0xFC
+      {"\x81\x7F", 2, "\x81", "\x81", "\x7F", "\x81\x7F"},
+      {"\x81\x80", 1, "\x81\x80", "", "", "\x81\x80"},
+      {"\x81\xFD", 2, "\x81", "\x81", "\xFD", "\x81\xFD"},
+      {"a`z{", 4, "a", "a`z", "`", "A`Z{"},
+      {"\x82\x81\x82\x9A\x82\x80\x82\x9B", 4, "\x82\x81", "\x82\x81\x82\x9A\x82\x80", "\x82\x9A",
+       "\x82\x60\x82\x79\x82\x80\x82\x9B"},
+      {"\x81\x61\x82\x61", 2, "\x81\x61", "\x81\x61", "\x82\x61", "\x81\x61\x82\x61"},
+      {"\x82", 1, "\x82", "", "", "\x82"},
+      {"", 0, "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sjis::length(c.s), c.length) << c.s;
+    EXPECT_EQ(sjis::left(c.s, 1), c.left1) << c.s;
+    EXPECT_EQ(sjis::dropRight(c.s, 1), c.dropRight1) << c.s;
+    EXPECT_EQ(sjis::charAt(c.s, 2), c.char2) << c.s;
+    EXPECT_EQ(sjis::upper(c.s), c.upper) << c.s;
+  }
+  EXPECT_EQ(sjis::trim("  \x81\x40 a "), "\x81\x40 a");
+}
+
+TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
+  const std::string sjis = "\x8C\xF0\x90\x4D \xB1\x5C";  // 交信 ｱ and a backslash
+  ASSERT_EQ(sjisToNative(sjis), "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\");
+  EXPECT_EQ(nativeToSjis("\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\"), sjis);
+  EXPECT_EQ(nativeToSjis("\xC2\xA5"), std::nullopt);  // never a look-alike stand-in
+  EXPECT_EQ(nativeToSjis("a\xF0\x9F\x98\x80"), std::nullopt);
+  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
+  EXPECT_EQ(sjisToPath("a\x81"), std::nullopt);
+  const std::pair<std::string, std::string> toSjis[] = {
+      {"a\xF0\x9F\x98\x80" "b", "a?b"},
+      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xE4\xBA\xA4", "??\x8C\xF0"},
+      {"a\x80\x80" "b", "a?b"},
+      {"a\xE4\xBA", "a?"},
+  };
+  for (const auto& [in, out] : toSjis) EXPECT_EQ(nativeToSjisLossy(in), out) << in;
+  EXPECT_EQ(sjisToUtf8Lossy("a\x81 b\x8C\xF0\x81"), "a\xEF\xBF\xBD b\xE4\xBA\xA4\xEF\xBF\xBD");
+  EXPECT_EQ(pathToSjisLossy("/\xE3\x83\x8F\xF0\x9F\x98\x80"), "/\x83n?");
+}
+
+TEST(TextStrip, TrailingNulsThenBlanks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(" a b \0\0", 7), "a b"}, {std::string("a\0 \0", 4), std::string("a\0", 2)},
+      {std::string("\0a", 2), std::string("\0a", 2)}, {"   ", ""}, {"", ""}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(Text_Strip(in), out) << in;
+}
+
+TEST(ModeTable, LoadingRulesAndFirstMatch) {
+  struct Case {
+    std::string file;
+    std::vector<std::pair<std::string, std::string>> entries;  // hamlog, converted
+  };
+  const Case cases[] = {
+      {"SSB,LSB,USB\r\nAM,LSB\r\n", {{"LSB", "SSB"}, {"USB", "SSB"}, {"LSB", "AM"}}},
+      {"SSB\r\n  ,LSB\r\nSSB,\r\n", {{"", "SSB"}}},
+      {"ssb , lsb \r\n\x82\x81,\x82\x9A\r\n", {{"LSB", "SSB"}, {"\x82\x79", "\x82\x60"}}},
+      {"SSB,LSB\rCW,A1A", {{"LSB", "SSB"}, {"A1A", "CW"}}},
+      {"SSB,LSB\nCW,A1A\r\n\r\n", {{"LSB\nCW", "SSB"}, {"A1A", "SSB"}}},
+  };
+  for (const Case& c : cases) {
+    ModeTable table;
+    table.load(c.file);
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& e : table.entries()) got.emplace_back(e.hamlogMode, e.convertedMode);
+    EXPECT_EQ(got, c.entries) << c.file;
+  }
+  ModeTable table;
+  table.load("SSB,LSB\r\nAM,LSB\r\n");
+  for (int i = 0; i < 70000; ++i) table.add("C" + std::to_string(i), "M" + std::to_string(i));
+  ASSERT_NE(table.lookup("LSB"), nullptr);
+  EXPECT_EQ(*table.lookup("LSB"), "SSB");
+  ASSERT_NE(table.lookup("C69999"), nullptr);
+  EXPECT_EQ(*table.lookup("C69999"), "M69999");
+  EXPECT_EQ(table.lookup("lsb"), nullptr);
+}
+
+TEST(EnvItems, ItemsHamlogPathAndAreaPrefixes) {
+  struct Case {
+    std::string file;
+    std::vector<std::string> items;
+    std::optional<std::string> path;
+    std::vector<std::string> prefixes;
+  };
+  const Case cases[] = {
+      {"a,b\r\nc\rd\ne\r\n\r\n", {"a", "b", "c", "d", "e"}, std::nullopt, {}},
+      {"  a  , b\t\r\n\"C:\\a,b\" x,\" y \"", {"a", "b\t", "C:\\a,b", " y "}, std::nullopt, {}},
+      {"a\"b,,c,\r\n\"d\r\ne,", {"a\"b", "", "c", "", "d", "e"}, std::nullopt, {}},
+      {"#01,C:\\A.DBS\r\n#01\r\nD:\\B.DBS\r\n", {"#01", "C:\\A.DBS", "#01", "D:\\B.DBS"}, "D:\\B.DBS", {}},
+      {"#01,C:\\A,B.DBS\r\n", {"#01", "C:\\A", "B.DBS"}, "C:\\A", {}},
+      {"$JA\r\n#01", {"$JA", "#01"}, std::nullopt, {"JA"}},
+      {"#01,$JA\r\n#011,x\r\n #01 ,", {"#01", "$JA", "#011", "x", "#01"}, "$JA", {}},
+      {"$JA,$JD,$JD1,$jd,$7K1,$,$\x8C\xF0" "A1", {"$JA", "$JD", "$JD1", "$jd", "$7K1", "$", "$\x8C\xF0" "A1"},
+       std::nullopt, {"JA", "jd", "7K", "", "\x8C\xF0" "A"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(splitEnvItems(c.file), c.items) << c.file;
+    const EnvItems env = readEnvItems(c.file);
+    EXPECT_EQ(env.hamlogPath, c.path) << c.file;
+    EXPECT_EQ(env.areaPrefixes, c.prefixes) << c.file;
+  }
+  std::string many;
+  for (int i = 10; i < 41; ++i) many += "$" + std::to_string(i) + "\r\n";
+  const EnvItems env = readEnvItems(many);
+  ASSERT_EQ(env.areaPrefixes.size(), 30u);
+  EXPECT_EQ(env.areaPrefixes.back(), "39");
+}
+
+TEST(HamlogOpen, NamesCountAndMissingFiles) {
+  const std::pair<std::string, std::string> names[] = {
+      {"D:\\HAM\\LOG.dbs", "D:\\HAM\\LOG."},
+      {"C:\\LOG\\HAMLOG.TXT", "C:\\LOG\\HAMLOG."},
+      {"D:\\\x8C\xF0\x90\x4D.\x8C\xF0\x90\x4D" "a", "D:\\\x8C\xF0\x90\x4D."},
+      {"ab", ""},
+  };
+  for (const auto& [path, stem] : names) {
+    EXPECT_EQ(HamlogDatabase::recordFileName(path), stem + "DBS") << path;
+    EXPECT_EQ(HamlogDatabase::companionFileName(path), stem + "DBR") << path;
+  }
+  TempDir dir;
+  const std::string base = (dir.path / "LOG.").string();
+  writeDatabase(base + "DBS", {}, 0xABCDEF);
+  OsFileSystem files;
+  Sink sink;
+  HamlogDatabase db(files, sink);
+  ASSERT_TRUE(db.Hamlog_Open(base + "xyz"));
+  EXPECT_EQ(db.recordCount, 0xABCDEF);
+  EXPECT_TRUE(sink.shown.empty());
+  db.Hamlog_Close();
+  const JobResult job = runExtraction(files, sink, {base + "xyz", {}, base + "tmp", base + "txt"});
+  EXPECT_TRUE(job.extract.truncated);
+  EXPECT_EQ(job.extract.written, 0);
+  EXPECT_EQ(job.extract.announced, 0xABCDEF);
+  sink.shown.clear();
+  fs::remove(base + "DBR");
+  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
+  fs::remove(base + "DBS");
+  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
+  EXPECT_FALSE(db.isOpen());
+  // A text pointer of 1 reads the companion file's own first bytes as lengths
+  // ("BGR"), so the second text is what lies from byte 70 to the end.
+  gen::GenQso one, two;
+  one.textPointer = 1;
+  two.texts[0] = std::string(60, 'x');
+  writeDatabase(base + "DBS", {one, two});
+  ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
+  db.qsoNumber = 1;
+  db.Qso_Read();
+  EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
+  db.Hamlog_Close();
+  const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
+                                                  "HamlogOpen|" + base + "DBS" + notFound}));
+}
+
+TEST(FreqCheck, LastRuleThatHoldsDecides) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"7.050", "7"},     {"7", "7"},         {"1.910", "1.9"},  {"1.8", "1.9"},     {"3.525", "3.5"},
+      {"3.798", "3.5"},   {"14.195", "14"},   {"144.20", "144"}, {"145.00", "144"},  {"146.0", "14"},
+      {"18", "18"},       {"18.100", "18"},   {"21", "21"},      {"21.300", "21"},   {"10.120", "10"},
+      {"10240", "10"},    {"24", "24"},       {"24.940", "24"},  {"2400.0", "2400"}, {"245", "2400"},
+      {"24x", ""},        {"28.500", "28"},   {"29.600", "28"},  {"50.100", "50"},   {"51", "50"},
+      {"54.5", "50"},     {"5600.0", "5600"}, {"57", "5600"},    {"59", "5600"},     {"5", ""},
+      {"5.0", ""},        {"5.350", ""},      {"430.00", "430"}, {"433", "430"},     {"43", "430"},
+      {"1294.0", "1200"}, {"1270", "1200"},   {"12", "1200"},    {"1", ""},          {"2", ""},
+      {"3", ""},          {"9", ""},          {"70.0", "7"},     {"", ""},           {" 7.0", ""},
+  };
+  OsFileSystem files;
+  Sink sink;
+  HamlogDatabase db(files, sink);
+  db.qsoNumber = 12345;
+  for (const auto& [freq, band] : cases) {
+    sink.shown.clear();
+    db.qso.frequencyText = freq;
+    db.qso.band = "stale";
+    db.Freq_Check();
+    EXPECT_EQ(db.qso.band, band) << freq;
+    EXPECT_EQ(sink.shown.size(), *band ? 0u : 1u) << freq;
+  }
+  EXPECT_EQ(sink.shown.at(0), "NEB01|\x8C\xF0\x90\x4D\x94\xD4\x8D\x86 12345 \x82\xCC\x8C\xF0\x90\x4D\x8E\xFC"
+                              "\x94\x67\x90\x94\x82\xCD \x96\xB3\x8C\xF8\x82\xC5\x82\xB7\n 7.0");
+}
+
+// Quotes of both kinds at every offset of the longest fields: each becomes
+// one blank, every other byte stays.
+TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
+  TempDir dir;
+  std::vector<gen::GenQso> qsos;
+  std::vector<std::string> want;
+  for (const std::string quote : {"\"", "\x81\x68"}) {
+    for (std::size_t at = 0; at + quote.size() <= 40; ++at) {
+      std::string text(40, 'x');
+      for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('A' + i % 26);
+      gen::GenQso q;
+      q.call = "JA1A";
+      q.texts[1] = text.substr(0, at) + quote + text.substr(at + quote.size());
+      qsos.push_back(q);
+      want.push_back(text.substr(0, at) + " " + text.substr(at + quote.size()));
+    }
+  }
+  writeDatabase(dir.path / "LOG.DBS", qsos);
+  OsFileSystem files;
+  Sink sink;
+  ExtractJob job{(dir.path / "LOG.DBS").string(), {}, dir.path / "t.tmp", dir.path / "d" / "Work.Txt"};
+  const JobResult r = runExtraction(files, sink, job);
+  EXPECT_TRUE(r.opened);
+  EXPECT_EQ(r.extract.written, static_cast<std::int32_t>(qsos.size()));
+  const std::string work = files.readAll(job.workPath);
+  std::size_t pos = 0;
+  for (const std::string& text : want) {
+    const std::size_t line = work.find("\r\n", pos);
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(work.substr(pos, line - pos).find("\",\"" + text + "\",\""), std::string::npos) << text;
+    pos = line + 2;
+  }
+  EXPECT_EQ(pos, work.size());
+  EXPECT_FALSE(fs::exists(job.tempPath));
+  // A converted mode longer than the write buffer still reaches the line whole.
+  ModeTable modes;
+  modes.add("", std::string(300000, 'M'));
+  job.conversions = {false, nullptr, true, &modes};
+  runExtraction(files, sink, job);
+  const std::string longer = files.readAll(job.workPath);
+  EXPECT_EQ(longer.size(), work.size() + qsos.size() * 300000);
+  EXPECT_NE(longer.find("\"7\",\"" + std::string(300000, 'M') + "\",\""), std::string::npos);
+}
+
+// The rules one by one and the one-pass line give the same bytes for every
+// QSO of an adversarial log, with and without the conversions.
+TEST(WorkLine, StepByStepRulesGiveTheSameLine) {
+  TempDir dir;
+  const fs::path dbs = dir.path / "ODD.DBS";
+  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
+  gen::RandomLog log(7, true);
+  for (int i = 0; i < 3000; ++i) w.add(log.next());
+  w.finish();
+  const std::vector<std::string> prefixes = {"JA", "1", "", "\x82\xa0", "7K"};
+  ModeTable modes;
+  modes.load("SSB,LSB,USB\r\nDATA,FT8,\r\n");
+  OsFileSystem files;
+  Sink sink;
+  HamlogDatabase db(files, sink);
+  ASSERT_TRUE(db.Hamlog_Open(dbs.string()));
+  TempWorkFile steps(files, dir.path / "a"), line(files, dir.path / "b");
+  for (int n = 1; n <= db.recordCount; ++n) {
+    db.qsoNumber = n;
+    db.Qso_Read();
+    const bool convert = n % 2 == 0;
+    WorkRecord work;
+    fillFields(work, db.qso);
+    if (convert) convertAreaSuffix(work, prefixes), convertMode(work, modes);
+    cleanAndNumber(work, n);
+    applyQRule(work);
+    steps.writeLine(work);
+    line.writeQso(db.qso, n, convert ? &prefixes : nullptr, convert ? &modes : nullptr);
+  }
+  steps.close();
+  line.close();
+  const std::string lines = files.readAll(dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "a"), lines);
+  // Read backwards, each QSO still decodes to the same line.
+  HamlogDatabase back(files, sink);
+  ASSERT_TRUE(back.Hamlog_Open(dbs.string()));
+  TempWorkFile backwards(files, dir.path / "c");
+  std::vector<std::uint64_t> ends(static_cast<std::size_t>(back.recordCount) + 1);
+  for (int n = back.recordCount; n >= 1; --n) {
+    back.qsoNumber = n;
+    back.Qso_Read();
+    const std::uint64_t start = backwards.bytesWritten();
+    backwards.writeQso(back.qso, n, n % 2 == 0 ? &prefixes : nullptr, n % 2 == 0 ? &modes : nullptr);
+    ends[static_cast<std::size_t>(n)] = backwards.bytesWritten() - start;
+  }
+  backwards.close();
+  const std::string reversed = files.readAll(dir.path / "c");
+  std::size_t from = 0, to = reversed.size();
+  for (std::size_t n = 1; n < ends.size(); ++n) {
+    to -= ends[n];
+    ASSERT_EQ(reversed.substr(to, ends[n]), lines.substr(from, ends[n])) << "QSO " << n;
+    from += ends[n];
+  }
+}
+
+TEST(OsFileSystem, ExistenceReadingAndReplacing) {
+  TempDir dir;
+  OsFileSystem files;
+  const fs::path file = dir.path / "a";
+  EXPECT_FALSE(files.fileExists(file));
+  EXPECT_FALSE(files.fileExists(dir.path));
+  auto w = files.createTruncate(file);
+  w->write("abc", 3);
+  w->commit();
+  EXPECT_TRUE(files.fileExists(file));
+  auto r = files.openRead(file);
+  std::ofstream(file, std::ios::app) << "def";
+  char buf[8] = {};
+  EXPECT_EQ(r->readAt(1, buf, 8), 5u);  // bytes appended after opening
+  EXPECT_EQ(std::string(buf, 5), "bcdef");
+  EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
+  files.replaceFile(file, dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
+  EXPECT_FALSE(files.fileExists(file));
+  files.removeFile(dir.path / "b");
+  files.removeFile(dir.path / "b");
+  files.createDirectories(dir.path / "x" / "y");
+  EXPECT_TRUE(fs::is_directory(dir.path / "x" / "y"));
+  EXPECT_THROW(files.openRead(dir.path / "none"), IoError);
+}
+
+}  // namespace
+}  // namespace neb

@@ -1,0 +1,198 @@
+// Crash safety: every file step of a run and of a rewrite fails in turn, and
+// real runs are killed at random moments. The file is then the whole old one
+// or the whole new one, never a mix, never missing.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "env_rewrite.hpp"
+#include "extraction.hpp"
+#include "fault_fs.hpp"
+#include "hamlog_gen.hpp"
+#include "random_log.hpp"
+
+extern char** environ;
+
+namespace neb {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Sink : MessageSink {
+  void showMessage(std::string_view, std::string_view) override {}
+};
+
+struct Scratch {
+  fs::path root = fs::temp_directory_path() / ("neb-crash-" + std::to_string(::getpid()));
+  fs::path work = root / "app" / "data" / "Work.Txt";
+  Scratch() { fs::create_directories(root / "app" / "data"); }
+  ~Scratch() { fs::remove_all(root); }
+};
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+void writeFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+void makeLog(const fs::path& dbs, std::uint64_t seed, int count) {
+  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
+  gen::RandomLog log(seed, true);
+  for (int i = 0; i < count; ++i) w.add(log.next());
+  w.finish();
+}
+
+int kills() {
+  const char* n = std::getenv("NEB_KILLS");  // more for a long run by hand
+  return n ? std::atoi(n) : 20;
+}
+
+TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
+  Scratch d;
+  makeLog(d.root / "LOG.DBS", 1, 1500);
+  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
+  OsFileSystem os;
+  Sink sink;
+  runExtraction(os, sink, job);
+  const std::string fresh = readFile(d.work);
+  for (int k = 0;; ++k) {
+    writeFile(d.work, "old\r\n");
+    test::FaultFs files;
+    files.failStep(k);
+    bool failed = false;
+    try {
+      runExtraction(files, sink, job);
+    } catch (const IoError& e) {
+      failed = true;
+      EXPECT_EQ(e.reason(), "injected") << k;
+    }
+    EXPECT_EQ(readFile(d.work), failed ? "old\r\n" : fresh) << "step " << k;
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app"), {}), 1) << "step " << k;
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app" / "data"), {}), 1) << "step " << k;
+    if (files.steps <= k) break;  // no step k: the run met no failure
+  }
+}
+
+TEST(EveryFileStepFails, TheRewriteKeepsTheOldFileOrPutsTheNewOne) {
+  Scratch d;
+  const fs::path env = d.root / "ENV.DAT";
+  const auto rule = [](std::string_view line) -> std::optional<std::string> {
+    if (line == "drop") return std::nullopt;
+    return std::string(line) + "+";
+  };
+  for (int k = 0;; ++k) {
+    writeFile(env, "#01,A\r\ndrop\r\n$JA");
+    test::FaultFs files;
+    files.failStep(k);
+    bool failed = false;
+    try {
+      app::Env_Rewrite(files, env.native(), rule);
+    } catch (const IoError&) {
+      failed = true;
+    }
+    EXPECT_EQ(readFile(env), failed ? "#01,A\r\ndrop\r\n$JA" : "#01,A+\r\n$JA+\r\n") << "step " << k;
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.root), {}), 2) << "step " << k;
+    if (files.steps <= k) break;
+  }
+}
+
+// SIGKILL at a random moment of each run, more often near its end where the
+// work file is replaced.
+TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
+  Scratch d;
+  makeLog(d.root / "OLD.DBS", 1, 10000);
+  makeLog(d.root / "NEW.DBS", 2, 20000);
+  const std::string app = (d.root / "app").string();
+  auto start = [&](std::string dbs) {
+    std::string a[] = {"neb01-extract", "-q", "--app-dir", app, "--hamlog", dbs};
+    char* argv[] = {a[0].data(), a[1].data(), a[2].data(), a[3].data(), a[4].data(), a[5].data(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    for (int fd : {1, 2}) posix_spawn_file_actions_addopen(&quiet, fd, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, NEB_EXTRACT_PROGRAM, &quiet, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&quiet);
+    return pid;
+  };
+  auto finish = [](pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+  };
+  ASSERT_EQ(finish(start((d.root / "OLD.DBS").string())), 0);
+  const std::string old = readFile(d.work);
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_EQ(finish(start((d.root / "NEW.DBS").string())), 0);
+  const auto runUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
+  const std::string fresh = readFile(d.work);
+  ASSERT_NE(old, fresh);
+  const unsigned seed = std::random_device{}();
+  std::mt19937 rng(seed);
+  int sawOld = 0, sawNew = 0;
+  for (int i = 0; i < kills(); ++i) {
+    writeFile(d.root / "restore", old);
+    fs::rename(d.root / "restore", d.work);
+    const pid_t pid = start((d.root / "NEW.DBS").string());
+    ASSERT_GT(pid, 0);  // never kill(0): that is the whole process group
+    const auto delay = i % 2 ? rng() % (runUs * 6 / 5) : runUs * 9 / 10 + rng() % (runUs / 5 + 1);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay));
+    kill(pid, SIGKILL);
+    finish(pid);
+    const std::string now = readFile(d.work);
+    EXPECT_TRUE(now == old || now == fresh) << "seed " << seed << ", kill " << i << " after " << delay << " us";
+    sawOld += now == old;
+    sawNew += now == fresh;
+  }
+  std::printf("kills: old work file %d, new %d (seed %u)\n", sawOld, sawNew, seed);
+}
+
+TEST(Kill, EnvironmentRewriteLeavesTheOldOrTheNewFile) {
+  Scratch d;
+  const fs::path env = d.root / "ENV.DAT";
+  std::string a, b;
+  for (int i = 0; i < 30000; ++i) {
+    a += "#01,A" + std::to_string(i) + "\r\n";
+    b += "#01,B" + std::to_string(i) + "\r\n";
+  }
+  writeFile(env, a);
+  const unsigned seed = std::random_device{}();
+  std::mt19937 rng(seed);
+  for (int i = 0; i < kills(); ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      OsFileSystem os;
+      try {
+        for (;;)  // A to B and back, until killed
+          app::Env_Rewrite(os, env.native(), [](std::string_view line) -> std::optional<std::string> {
+            std::string s(line);
+            s[4] = s[4] == 'A' ? 'B' : 'A';
+            return s;
+          });
+      } catch (...) {
+      }
+      _exit(1);
+    }
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    const std::string now = readFile(env);
+    EXPECT_TRUE(now == a || now == b) << "seed " << seed << ", kill " << i << ": " << now.size() << " bytes";
+  }
+}
+
+}  // namespace
+}  // namespace neb
