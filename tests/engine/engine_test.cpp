@@ -341,6 +341,8 @@ TEST(WorkLine, StepByStepRulesGiveTheSameLine) {
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   TempDir dir;
   OsFileSystem files;
+  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto openBefore = openFiles();
   const fs::path file = dir.path / "a";
   EXPECT_FALSE(files.fileExists(file));
   EXPECT_FALSE(files.fileExists(dir.path));
@@ -362,6 +364,9 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   files.createDirectories(dir.path / "x" / "y");
   EXPECT_TRUE(fs::is_directory(dir.path / "x" / "y"));
   EXPECT_THROW(files.openRead(dir.path / "none"), IoError);
+  w.reset();
+  r.reset();
+  EXPECT_EQ(openFiles(), openBefore);  // nothing leaks a descriptor
 }
 
 }  // namespace
