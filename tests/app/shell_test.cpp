@@ -165,7 +165,7 @@ const Session kSessions[] = {
     {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"companion file gone before Start", "#01,%/LOG.DBS\r\n", 2, "LCS",
      kLoaded + "box:HamlogOpen:%/LOG.DBR  \x82\xaa\x81\x40\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n"},
-    {"unload during the run", "#01,%/LOG.DBS\r\n", 2, "LS", kLoaded + kRunStart + HANDOFF, "=", {}, {}, "", 1},
+    {"Stop during the run", "#01,%/LOG.DBS\r\n", 2, "LS", kLoaded + kRunStart + HANDOFF, "=", {}, {}, "", 1},
     {"unload while copying", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 2},
     {"unload before a run", "#01,%/LOG.DBS\r\n", 2, "LU", kLoaded + HANDOFF},
@@ -229,7 +229,8 @@ TEST(Shell, ScriptedSessions) {
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
-      if (pump == s.unloadAtPump) form.Form_Unload();
+      // Stop at the first pump, the close box at a later one.
+      if (pump == s.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
     };
     for (char c : s.clicks) {
       if (c != 'L' && !s.failOn.empty())

@@ -246,8 +246,9 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   std::vector<gen::GenQso> qsos;
   std::vector<std::string> want;
   for (const std::string quote : {"\"", "\x81\x68"}) {
-    for (std::size_t at = 0; at + quote.size() <= 40; ++at) {
-      std::string text(40, 'x');
+    for (std::size_t len : {40, 41})  // whole words, and one byte after them
+    for (std::size_t at = 0; at + quote.size() <= len; ++at) {
+      std::string text(len, 'x');
       for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('A' + i % 26);
       gen::GenQso q;
       q.call = "JA1A";
