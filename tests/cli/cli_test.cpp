@@ -76,7 +76,8 @@ class Cli : public ::testing::Test {
 protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("neb-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("neb-cli-" + std::to_string(::getpid()) + "-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     app_ = dir_ / "app";
     fs::create_directories(app_);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <random>
 
 #include "extraction.hpp"
 #include "hamlog_gen.hpp"
@@ -45,7 +46,7 @@ struct FailingDisk final : OsFileSystem {
 };
 
 TEST(Parallel, SameBytesAndMessagesAsOneThread) {
-  const fs::path dir = fs::path(::testing::TempDir()) / "neb_parallel";
+  const fs::path dir = fs::path(::testing::TempDir()) / ("neb_parallel_" + std::to_string(std::random_device{}()));
   const std::vector<std::string> prefixes{"JA", "1"};
   // Seed, QSOs, header count (more: the record file ends early), area conversion.
   for (const auto& [seed, records, header, convert] :
