@@ -205,6 +205,10 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   db.qsoNumber = 1;
   db.Qso_Read();
   EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
+  EXPECT_EQ(db.qsoNumber, 1);
+  db.qsoNumber = 3;  // past the last record
+  db.Qso_Read();
+  EXPECT_EQ(db.qsoNumber, 0);
   db.Hamlog_Close();
   const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
