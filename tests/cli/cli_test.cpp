@@ -387,7 +387,7 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   w.finish();
 
   // Everything the program writes to its terminal.
-  auto onTerminal = [&](std::vector<std::string> args) {
+  auto onTerminal = [&](std::vector<std::string> args, int code = 0) {
     args.insert(args.begin(), NEB01_EXTRACT);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -404,7 +404,7 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
     int status = 0;
     waitpid(pid, &status, 0);
     close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << seen;
     return seen;
   };
   const std::string withBar = onTerminal({"--app-dir", app_.string(), "--hamlog", dbs.string()});
@@ -415,6 +415,11 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kList).string()});
   EXPECT_NE(messages.find("] 1 / 7\r\x1B[K\xE4\xBA\xA4"), std::string::npos) << messages;
   EXPECT_NE(messages.find("5.35\r\n\xE4\xBA\xA4"), std::string::npos) << messages;  // wiped once only
+  // A run that fails at its end wipes the bar before the reason.
+  fs::create_directories(dir_ / "taken");
+  const std::string failed =
+      onTerminal({"--app-dir", app_.string(), "--output", (dir_ / "taken").string(), "--hamlog", dbs.string()}, 1);
+  EXPECT_NE(failed.find(" / 5000\r\x1B[K"), std::string::npos) << failed;
   const std::string quiet = onTerminal({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
   EXPECT_EQ(quiet.find('['), std::string::npos) << quiet;
   EXPECT_EQ(quiet.find(std::to_string(kCount) + " "), 0u) << quiet;
