@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "background_sync.hpp"
 #include "messages.hpp"
 
 #ifdef _WIN32
@@ -19,6 +20,9 @@
 namespace neb {
 
 namespace {
+
+// How much is written between two background syncs of a new file.
+constexpr std::uint64_t kSyncStep = 16u << 20;
 
 std::string buildWhat(const Path& path, const std::string& operation, const std::string& reason) {
   return nativeToUtf8(path.native()) + sjisToUtf8Lossy(msg::ioObject) + sjisToUtf8Lossy(operation) +
@@ -122,8 +126,11 @@ private:
 
 class WinWriteFile final : public WriteFile {
 public:
-  WinWriteFile(HANDLE h, Path path) : h_(h), path_(std::move(path)) {}
+  WinWriteFile(HANDLE h, Path path)
+      : h_(h), path_(std::move(path)),
+        sync_([h] { return FlushFileBuffers(h) ? 0 : static_cast<int>(GetLastError()); }, kSyncStep) {}
   ~WinWriteFile() override {
+    sync_.finish();
     if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
   }
   void write(const void* data, std::size_t n) override {
@@ -135,9 +142,13 @@ public:
         throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
       p += put;
       n -= put;
+      written_ += put;
     }
+    sync_.wrote(written_);
   }
   void commit() override {
+    if (const int e = sync_.finish())
+      throw IoError(path_, std::string(msg::opWrite), systemReason(static_cast<DWORD>(e)));
     if (!FlushFileBuffers(h_))
       throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
     HANDLE h = h_;
@@ -148,6 +159,8 @@ public:
 private:
   HANDLE h_;
   Path path_;
+  std::uint64_t written_ = 0;
+  BackgroundSync sync_;
 };
 
 HANDLE openShared(const Path& path) {
@@ -224,8 +237,10 @@ private:
 
 class FdWriteFile final : public WriteFile {
 public:
-  FdWriteFile(int fd, Path path) : fd_(fd), path_(std::move(path)) {}
+  FdWriteFile(int fd, Path path)
+      : fd_(fd), path_(std::move(path)), sync_([fd] { return ::fdatasync(fd) == 0 ? 0 : errno; }, kSyncStep) {}
   ~FdWriteFile() override {
+    sync_.finish();
     if (fd_ >= 0) ::close(fd_);
   }
   void write(const void* data, std::size_t n) override {
@@ -240,17 +255,10 @@ public:
       n -= static_cast<std::size_t>(put);
       written_ += static_cast<std::uint64_t>(put);
     }
-#ifdef __linux__
-    // Start writing back what is done so far, so the final fsync has little
-    // left to wait for. Only a hint: its errors show up at the fsync.
-    if (written_ - hinted_ >= kWriteBackStep) {
-      ::sync_file_range(fd_, static_cast<off_t>(hinted_), static_cast<off_t>(written_ - hinted_),
-                        SYNC_FILE_RANGE_WRITE);
-      hinted_ = written_;
-    }
-#endif
+    sync_.wrote(written_);
   }
   void commit() override {
+    if (const int e = sync_.finish()) throw IoError(path_, std::string(msg::opWrite), errnoReason(e));
     if (::fsync(fd_) != 0) throw IoError(path_, std::string(msg::opWrite), errnoReason(errno));
     const int fd = fd_;
     fd_ = -1;
@@ -258,11 +266,10 @@ public:
   }
 
 private:
-  static constexpr std::uint64_t kWriteBackStep = 8u << 20;
   int fd_;
   Path path_;
   std::uint64_t written_ = 0;
-  std::uint64_t hinted_ = 0;
+  BackgroundSync sync_;
 };
 
 // Non-blocking open, so that a FIFO without a writer cannot hang the test

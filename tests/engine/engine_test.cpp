@@ -1,13 +1,16 @@
 // The engine at its public seams, one table per rule set.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "background_sync.hpp"
 #include "env_items.hpp"
 #include "extraction.hpp"
 #include "hamlog_database.hpp"
@@ -372,6 +375,16 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   w.reset();
   r.reset();
   EXPECT_EQ(openFiles(), openBefore);  // nothing leaks a descriptor
+}
+
+TEST(BackgroundSync, AnEarlyErrorIsReportedAtTheEnd) {
+  std::atomic<int> calls{0};
+  BackgroundSync sync([&] { return ++calls == 1 ? 5 : 0; }, 10);
+  sync.wrote(10);
+  while (calls < 1) std::this_thread::yield();
+  sync.wrote(20);
+  while (calls < 2) std::this_thread::yield();
+  EXPECT_EQ(sync.finish(), 5);  // the later success does not clear it
 }
 
 }  // namespace
