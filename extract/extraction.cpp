@@ -230,7 +230,7 @@ private:
 
   void work(std::size_t w) {
     NoteSink sink;
-    QsoRecord qso;
+    QsoView qso;
     std::unique_ptr<QsoDecoder> decoder;
     for (std::size_t c = w; c < chunks_; c += kWorkers) {
       Chunk& k = slots_[c % kSlots];
@@ -250,7 +250,7 @@ private:
     }
   }
 
-  void fill(Chunk& k, std::int32_t first, std::unique_ptr<QsoDecoder>& decoder, NoteSink& sink, QsoRecord& qso) {
+  void fill(Chunk& k, std::int32_t first, std::unique_ptr<QsoDecoder>& decoder, NoteSink& sink, QsoView& qso) {
     k.first = first;
     k.used = 0;
     k.notes.clear();

@@ -246,7 +246,7 @@ void appendLine(std::string& out, const WorkRecord& work) {
 
 namespace neb {
 
-WorkLine::WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+WorkLine::WorkLine(const QsoView& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
                    const ModeTable* modes) {
   auto& f = fields_;
   f[0] = "NEBWD";

@@ -38,8 +38,11 @@ void appendLine(std::string& out, const WorkRecord& work);
 // appendLine, without the WorkRecord copies.
 class WorkLine {
 public:
-  WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+  WorkLine(const QsoView& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
            const ModeTable* modes);
+  WorkLine(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
+           const ModeTable* modes)
+      : WorkLine(viewOf(qso), n, areaPrefixes, modes) {}
   WorkLine(const WorkLine&) = delete;
   WorkLine& operator=(const WorkLine&) = delete;
   // Bytes write() needs at most.

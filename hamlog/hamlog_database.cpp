@@ -28,29 +28,15 @@ void appendDecimal(std::string& out, long long value) {
   out.append(digits, r.ptr);
 }
 
-// Replaces the bytes of a reused string; cheaper than assign(), which has
-// to allow for the source lying inside the string itself.
-void setBytes(std::string& out, const char* p, std::size_t n) {
-  out.clear();
-  out.append(p, n);
-}
-
-void setBytes(std::string& out, std::string_view text) { setBytes(out, text.data(), text.size()); }
-
 std::string_view stripView(std::string_view text) {
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   return sjis::trim(text);
 }
 
-void assignStripped(std::string& out, const char* p, std::size_t n) {
-  setBytes(out, stripView(std::string_view(p, n)));
-}
+std::string_view stripped(const char* p, std::size_t n) { return stripView(std::string_view(p, n)); }
 
 // A one-byte field stripped: NUL and space leave it empty.
-void assignFlag(std::string& out, char c) {
-  out.clear();
-  if (c != '\0' && c != ' ') out += c;
-}
+std::string_view flag(const char* p) { return *p != '\0' && *p != ' ' ? std::string_view(p, 1) : std::string_view(); }
 
 // sjis::length, with a shortcut for the usual all-ASCII call sign.
 std::size_t characterCount(std::string_view s) {
@@ -59,8 +45,8 @@ std::size_t characterCount(std::string_view s) {
   return ascii ? s.size() : sjis::length(s);
 }
 
-void assignTrimmed(std::string& out, const char* p, std::size_t n) {
-  setBytes(out, sjis::trim(std::string_view(p, n)));
+std::string_view between(const char* begin, const char* end) {
+  return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
 // "00" to "99": two digits per division.
@@ -90,8 +76,7 @@ char* putDecimal(char* end, unsigned v) {
 
 // YYYY-MM-DD: 1900 + y below 128, 2000 + (y - 128) from 128 on; month and day
 // get a leading 0 when they have one digit.
-void decodeDate(std::string& out, unsigned y, unsigned m, unsigned d) {
-  char buf[16];
+std::string_view decodeDate(char (&buf)[16], unsigned y, unsigned m, unsigned d) {
   char* const end = buf + sizeof buf;
   char* p = putDecimal(end, d);
   if (d < 10) *--p = '0';
@@ -100,17 +85,16 @@ void decodeDate(std::string& out, unsigned y, unsigned m, unsigned d) {
   if (m < 10) *--p = '0';
   *--p = '-';
   p = putDecimal(p, y < 128 ? 1900 + y : 2000 + (y - 128));
-  setBytes(out, p, static_cast<std::size_t>(end - p));
+  return between(p, end);
 }
 
 // HH:MM and the zone letter; bit 7 of the minute byte means UTC.
-void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
+std::string_view decodeTime(char (&buf)[16], unsigned hour, unsigned minuteByte) {
   char zone = 'J';
   if (minuteByte & 0x80u) {
     zone = 'U';
     minuteByte -= 128;
   }
-  char buf[16];
   char* const end = buf + sizeof buf;
   char* p = end;
   *--p = zone;
@@ -119,13 +103,13 @@ void decodeTime(std::string& out, unsigned hour, unsigned minuteByte) {
   char* const minuteStart = p;
   p = putDecimal(p, hour);
   while (minuteStart - p < 2) *--p = '0';
-  setBytes(out, p, 2);
-  out += ':';
-  out.append(p + 2, end);
+  // The colon goes after the first two characters of the hour.
+  std::memmove(p - 1, p, 2);
+  p[1] = ':';
+  return between(p - 1, end);
 }
 
-void decodeReport(std::string& out, unsigned value, unsigned extra) {
-  char buf[16];
+std::string_view decodeReport(char (&buf)[16], unsigned value, unsigned extra) {
   char* const end = buf + sizeof buf;
   char* p = end;
   if (extra != ' ') {
@@ -137,7 +121,7 @@ void decodeReport(std::string& out, unsigned value, unsigned extra) {
     }
   }
   p = putDecimal(p, value);
-  setBytes(out, p, static_cast<std::size_t>(end - p));
+  return between(p, end);
 }
 
 // A text of the companion block is exactly its own bytes; a double-byte
@@ -145,11 +129,11 @@ void decodeReport(std::string& out, unsigned value, unsigned extra) {
 // first byte of the next text. Lead-range bytes are all valid trail bytes, so
 // the run of them at the end pairs up from its start: an odd run ends in a
 // lone lead byte.
-void assignCompanionText(std::string& out, std::string_view bytes) {
+std::string_view companionText(std::string_view bytes) {
   std::size_t run = 0;
   while (run < bytes.size() && sjis::isLead(static_cast<unsigned char>(bytes[bytes.size() - 1 - run]))) ++run;
   if (run % 2 == 1) bytes.remove_suffix(1);
-  setBytes(out, bytes);
+  return bytes;
 }
 
 std::string_view bandOf(std::string_view f) {
@@ -182,17 +166,20 @@ std::string_view bandOf(std::string_view f) {
   return band;
 }
 
-// Sets qso.band from qso.frequencyText; the invalid-frequency message for
-// QSO n when no rule holds.
-void checkFrequency(QsoRecord& qso, std::int32_t n, MessageSink& sink, std::string& message) {
-  setBytes(qso.band, bandOf(qso.frequencyText));
-  if (!qso.band.empty()) return;
-  message.assign(msg::qsoNumberPrefix);
-  appendDecimal(message, n);
-  message += msg::frequencyInvalid;
-  message += '\n';
-  message += qso.frequencyText;
-  sink.showMessage(message, title::app);
+// The band of a frequency; the invalid-frequency message for QSO n when no
+// rule holds.
+std::string_view checkFrequency(std::string_view frequency, std::int32_t n, MessageSink& sink,
+                                std::string& message) {
+  const std::string_view band = bandOf(frequency);
+  if (band.empty()) {
+    message.assign(msg::qsoNumberPrefix);
+    appendDecimal(message, n);
+    message += msg::frequencyInvalid;
+    message += '\n';
+    message += frequency;
+    sink.showMessage(message, title::app);
+  }
+  return band;
 }
 
 }  // namespace
@@ -232,8 +219,16 @@ struct QsoDecoder::Impl {
   BlockCache records;
   BlockCache texts;
   MessageSink& sink;
+  // What the views of the last record point into.
   std::array<char, kRecordSize> record{};
   std::array<char, kMaxTextBlock> textBlock{};
+  char callSign[16];
+  char fullCall[32];
+  char frequency[16];
+  char date[16];
+  char time[16];
+  char report1[16];
+  char report2[16];
   std::string message;
 };
 
@@ -242,11 +237,9 @@ QsoDecoder::QsoDecoder(std::shared_ptr<SharedFiles> files, MessageSink& sink)
 
 QsoDecoder::~QsoDecoder() = default;
 
-bool QsoDecoder::decode(std::int32_t n, QsoRecord& qso) {
+bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   Impl& im = *impl_;
-  qso.dbrText2.clear();
-  qso.dbrText3.clear();
-  qso.dbrText1.clear();
+  qso.dbrText1 = qso.dbrText2 = qso.dbrText3 = {};
   if (n < 1) return false;
   const char* r = im.record.data();
   const std::uint64_t offset = (kHeaderSize - kRecordSize) + kRecordSize * static_cast<std::uint64_t>(n);
@@ -263,77 +256,87 @@ bool QsoDecoder::decode(std::int32_t n, QsoRecord& qso) {
     const std::size_t got = im.texts.read(static_cast<std::uint64_t>(textPointer) + 3, im.textBlock.data(), total);
     const std::string_view block(im.textBlock.data(), got);
     std::size_t at = 0;
-    std::string* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
+    std::string_view* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
     for (std::size_t i = 0; i < 3; ++i) {
       const std::size_t from = std::min<std::size_t>(at, block.size());
-      assignCompanionText(*targets[i], block.substr(from, lengths[i]));
+      *targets[i] = companionText(block.substr(from, lengths[i]));
       at += lengths[i];
     }
   }
-  assignTrimmed(qso.callSign, r + 1, 7);
-  for (std::size_t i = characterCount(qso.callSign); i < 6; ++i) qso.callSign += ' ';
-  assignTrimmed(qso.portableSuffix, r + 8, 3);
+  // The call sign padded with blanks to 6 characters.
+  const std::string_view call = sjis::trim(std::string_view(r + 1, 7));
+  char* p = im.callSign;
+  std::memcpy(p, call.data(), call.size());
+  p += call.size();
+  for (std::size_t i = characterCount(call); i < 6; ++i) *p++ = ' ';
+  qso.callSign = between(im.callSign, p);
+  qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
 
   if (qso.portableSuffix.empty()) {
     qso.fullCall = qso.callSign;
   } else {
     constexpr std::string_view marker = "$DX";
-    const bool prefixForm = (!qso.dbrText2.empty() && qso.dbrText2.find(marker) != std::string::npos) ||
-                            (!qso.dbrText3.empty() && qso.dbrText3.find(marker) != std::string::npos);
-    if (prefixForm) {
-      qso.fullCall = qso.portableSuffix;
-      qso.fullCall += '/';
-      qso.fullCall += qso.callSign;
-    } else {
-      qso.fullCall = qso.callSign;
-      qso.fullCall += '/';
-      qso.fullCall += qso.portableSuffix;
-    }
+    const bool prefixForm = qso.dbrText2.find(marker) != std::string_view::npos ||
+                            qso.dbrText3.find(marker) != std::string_view::npos;
+    const std::string_view first = prefixForm ? qso.portableSuffix : qso.callSign;
+    const std::string_view second = prefixForm ? qso.callSign : qso.portableSuffix;
+    p = im.fullCall;
+    std::memcpy(p, first.data(), first.size());
+    p += first.size();
+    *p++ = '/';
+    std::memcpy(p, second.data(), second.size());
+    qso.fullCall = std::string_view(im.fullCall, first.size() + 1 + second.size());
   }
 
-  assignStripped(qso.shortText1, r + 11, 6);
-  assignStripped(qso.shortText2, r + 17, 6);
+  qso.shortText1 = stripped(r + 11, 6);
+  qso.shortText2 = stripped(r + 17, 6);
 
   const unsigned f = byteAt(r, 26);
   if (f <= 128) {
-    setBytes(qso.frequencyText, r + 23, 4);
+    qso.frequencyText = std::string_view(r + 23, 4);
   } else {
-    const unsigned long packed = byteAt(r, 23) | (byteAt(r, 24) << 8) | (byteAt(r, 25) << 16);
-    qso.frequencyText.clear();
-    appendDecimal(qso.frequencyText, static_cast<long long>(packed));
+    const unsigned packed = byteAt(r, 23) | (byteAt(r, 24) << 8) | (byteAt(r, 25) << 16);
+    char* const digits = putDecimal(std::end(im.frequency), packed);
+    std::size_t size = static_cast<std::size_t>(std::end(im.frequency) - digits);
     unsigned kept = (f >> 3) & 7u;
     if (kept == 0) kept = 8;
     const unsigned point = f & 7u;
-    if (qso.frequencyText.size() > kept + 1) qso.frequencyText.resize(kept + 1);
-    if (point + 1 <= qso.frequencyText.size()) {
-      qso.frequencyText[point] = '.';
+    size = std::min<std::size_t>(size, kept + 1);
+    qso.frequencyText = std::string_view(digits, size);
+    if (point + 1 <= size) {
+      digits[point] = '.';
     } else {
-      checkFrequency(qso, n, im.sink, im.message);
+      const std::string_view band = checkFrequency(qso.frequencyText, n, im.sink, im.message);
       std::string& m = im.message;
       m.assign(msg::qsoNumberPrefix);
       appendDecimal(m, n);
       m += msg::frequencyOdd;
       m += '\n';
-      m += qso.band;
+      m += band;
       m += msg::frequencyAssumed;
       im.sink.showMessage(m, title::app);
     }
   }
-  const std::string_view trimmedFrequency = sjis::trim(qso.frequencyText);
-  if (trimmedFrequency.size() != qso.frequencyText.size())
-    qso.frequencyText = std::string(trimmedFrequency);
-  checkFrequency(qso, n, im.sink, im.message);
+  qso.frequencyText = sjis::trim(qso.frequencyText);
+  qso.band = checkFrequency(qso.frequencyText, n, im.sink, im.message);
 
-  assignStripped(qso.mode, r + 27, 3);
-  assignStripped(qso.longText, r + 30, 12);
-  assignFlag(qso.flag1, r[42]);
-  assignFlag(qso.flag2, r[43]);
-  assignFlag(qso.flag3, r[44]);
-  decodeDate(qso.qsoDate, byteAt(r, 45), byteAt(r, 46), byteAt(r, 47));
-  decodeTime(qso.qsoTime, byteAt(r, 48), byteAt(r, 49));
-  decodeReport(qso.report1, byteAt(r, 50), byteAt(r, 51));
-  decodeReport(qso.report2, byteAt(r, 52), byteAt(r, 53));
+  qso.mode = stripped(r + 27, 3);
+  qso.longText = stripped(r + 30, 12);
+  qso.flag1 = flag(r + 42);
+  qso.flag2 = flag(r + 43);
+  qso.flag3 = flag(r + 44);
+  qso.qsoDate = decodeDate(im.date, byteAt(r, 45), byteAt(r, 46), byteAt(r, 47));
+  qso.qsoTime = decodeTime(im.time, byteAt(r, 48), byteAt(r, 49));
+  qso.report1 = decodeReport(im.report1, byteAt(r, 50), byteAt(r, 51));
+  qso.report2 = decodeReport(im.report2, byteAt(r, 52), byteAt(r, 53));
   return true;
+}
+
+QsoView viewOf(const QsoRecord& qso) {
+  return {qso.callSign, qso.portableSuffix, qso.fullCall,  qso.shortText1, qso.shortText2,
+          qso.frequencyText, qso.band,     qso.mode,      qso.longText,   qso.flag1,
+          qso.flag2,    qso.flag3,         qso.qsoDate,   qso.qsoTime,    qso.report1,
+          qso.report2,  qso.dbrText1,      qso.dbrText2,  qso.dbrText3};
 }
 
 struct HamlogDatabase::Impl {
@@ -398,16 +401,38 @@ std::unique_ptr<QsoDecoder> HamlogDatabase::newDecoder(MessageSink& sink) const 
 }
 
 void HamlogDatabase::Qso_Read() {
-  if (!impl_->decoder) {
+  QsoView v;
+  if (!impl_->decoder || !impl_->decoder->decode(qsoNumber, v)) {
+    // The fields of the record before stay.
     qso.dbrText1.clear();
     qso.dbrText2.clear();
     qso.dbrText3.clear();
     qsoNumber = 0;
     return;
   }
-  if (!impl_->decoder->decode(qsoNumber, qso)) qsoNumber = 0;
+  qso.callSign.assign(v.callSign);
+  qso.portableSuffix.assign(v.portableSuffix);
+  qso.fullCall.assign(v.fullCall);
+  qso.shortText1.assign(v.shortText1);
+  qso.shortText2.assign(v.shortText2);
+  qso.frequencyText.assign(v.frequencyText);
+  qso.band.assign(v.band);
+  qso.mode.assign(v.mode);
+  qso.longText.assign(v.longText);
+  qso.flag1.assign(v.flag1);
+  qso.flag2.assign(v.flag2);
+  qso.flag3.assign(v.flag3);
+  qso.qsoDate.assign(v.qsoDate);
+  qso.qsoTime.assign(v.qsoTime);
+  qso.report1.assign(v.report1);
+  qso.report2.assign(v.report2);
+  qso.dbrText1.assign(v.dbrText1);
+  qso.dbrText2.assign(v.dbrText2);
+  qso.dbrText3.assign(v.dbrText3);
 }
 
-void HamlogDatabase::Freq_Check() { checkFrequency(qso, qsoNumber, sink_, impl_->message); }
+void HamlogDatabase::Freq_Check() {
+  qso.band.assign(checkFrequency(qso.frequencyText, qsoNumber, sink_, impl_->message));
+}
 
 }  // namespace neb

@@ -35,6 +35,33 @@ struct QsoRecord {
   std::string dbrText3;
 };
 
+// A decoded QSO as views: the same fields and bytes as QsoRecord, without
+// copying them out of the decoder that made it. Valid until that decoder's
+// next record.
+struct QsoView {
+  std::string_view callSign;
+  std::string_view portableSuffix;
+  std::string_view fullCall;
+  std::string_view shortText1;
+  std::string_view shortText2;
+  std::string_view frequencyText;
+  std::string_view band;
+  std::string_view mode;
+  std::string_view longText;
+  std::string_view flag1;
+  std::string_view flag2;
+  std::string_view flag3;
+  std::string_view qsoDate;
+  std::string_view qsoTime;
+  std::string_view report1;
+  std::string_view report2;
+  std::string_view dbrText1;
+  std::string_view dbrText2;
+  std::string_view dbrText3;
+};
+
+QsoView viewOf(const QsoRecord& qso);
+
 inline constexpr std::uint64_t kHeaderSize = 449;
 inline constexpr std::uint64_t kRecordSize = 58;
 
@@ -51,9 +78,9 @@ public:
   ~QsoDecoder();
   QsoDecoder(const QsoDecoder&) = delete;
   QsoDecoder& operator=(const QsoDecoder&) = delete;
-  // Record n into qso; false when it cannot be read in full, leaving the
-  // fields of the record before and empty companion texts. Throws IoError.
-  bool decode(std::int32_t n, QsoRecord& qso);
+  // Record n into qso; false when it cannot be read in full, leaving only
+  // the companion texts set (empty). Throws IoError.
+  bool decode(std::int32_t n, QsoView& qso);
 
 private:
   struct Impl;
