@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace neb {
@@ -26,13 +26,10 @@ public:
   const std::vector<Entry>& entries() const { return entries_; }
 
 private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   std::vector<Entry> entries_;
-  // First entry of each HAMLOG mode, so a long table costs no more per QSO.
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> first_;
+  // The first entry of each HAMLOG mode. Ordered: a few comparisons of short
+  // keys cost a QSO less than hashing its mode.
+  std::map<std::string, std::size_t, std::less<>> first_;
 };
 
 }  // namespace neb
