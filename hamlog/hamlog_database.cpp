@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "block_cache.hpp"
+#include "decimal.hpp"
 #include "messages.hpp"
 #include "sjis.hpp"
 
@@ -47,31 +48,6 @@ std::size_t characterCount(std::string_view s) {
 
 std::string_view between(const char* begin, const char* end) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
-}
-
-// "00" to "99": two digits per division.
-constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-// Decimal digits of v, right-aligned, ending just before end; returns the start.
-char* putDecimal(char* end, unsigned v) {
-  for (; v >= 100; v /= 100) {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * (v % 100)], 2);
-  }
-  if (v < 10) {
-    *--end = static_cast<char>('0' + v);
-  } else {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * v], 2);
-  }
-  return end;
 }
 
 // YYYY-MM-DD: 1900 + y below 128, 2000 + (y - 128) from 128 on; month and day

@@ -36,11 +36,12 @@ std::string_view charAt(std::string_view s, std::size_t n);
 // Leading and trailing ASCII spaces (0x20) removed; nothing else. A space is
 // never a trail byte, so this keeps characters whole.
 inline std::string_view trim(std::string_view s) {
+  if (s.empty() || (s.front() != ' ' && s.back() != ' ')) return s;  // the usual case
   std::size_t begin = 0;
   std::size_t end = s.size();
   while (begin < end && s[begin] == ' ') ++begin;
   while (end > begin && s[end - 1] == ' ') --end;
-  return s.substr(begin, end - begin);
+  return std::string_view(s.data() + begin, end - begin);
 }
 
 // ASCII a-z and full-width ａ-ｚ to upper case; trail bytes are never touched.
