@@ -290,6 +290,7 @@ WorkLine::WorkLine(const QsoView& qso, std::int32_t n, const std::vector<std::st
   if (modes) {
     if (const std::string* converted = modes->lookup(f[6])) f[6] = *converted;
   }
+  if (f[2] == "Q") f[2] = {};  // cleaning leaves "Q" as it is, and only "Q" becomes "Q"
   // Cleaning only ever shortens a field, so the uncleaned sizes bound the line.
   std::size_t size = 20 * 3 - 1 + 2;
   for (std::string_view field : f) size += field.size();
@@ -306,16 +307,16 @@ char* WorkLine::write(char* out) const {
   // character beyond the 32 delimiters between those fields are they
   // written again through the cleaning.
   char* const cleanedFrom = p;
-  const bool emptyQ = fields_[2] == "Q";
-  for (std::size_t i = 1; i < 18; ++i) {
-    if (i != 1) put("\",\"");
-    if (!(i == 2 && emptyQ)) put(fields_[i]);
+  put(fields_[1]);
+  for (std::size_t i = 2; i < 18; ++i) {
+    put("\",\"");
+    put(fields_[i]);
   }
   if (quoteCount(cleanedFrom, p, 2 * 16)) {
     p = cleanedFrom;
     for (std::size_t i = 1; i < 18; ++i) {
       if (i != 1) put("\",\"");
-      if (!(i == 2 && emptyQ)) p = copyCleaned(p, fields_[i].data(), fields_[i].size());
+      p = copyCleaned(p, fields_[i].data(), fields_[i].size());
     }
   }
   put("\",\"");

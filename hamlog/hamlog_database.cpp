@@ -39,13 +39,6 @@ std::string_view stripped(const char* p, std::size_t n) { return stripView(std::
 // A one-byte field stripped: NUL and space leave it empty.
 std::string_view flag(const char* p) { return *p != '\0' && *p != ' ' ? std::string_view(p, 1) : std::string_view(); }
 
-// sjis::length, with a shortcut for the usual all-ASCII call sign.
-std::size_t characterCount(std::string_view s) {
-  bool ascii = true;
-  for (const char c : s) ascii &= static_cast<unsigned char>(c) < 0x80;
-  return ascii ? s.size() : sjis::length(s);
-}
-
 std::string_view between(const char* begin, const char* end) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
@@ -242,9 +235,13 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   // The call sign padded with blanks to 6 characters.
   const std::string_view call = sjis::trim(std::string_view(r + 1, 7));
   char* p = im.callSign;
-  std::memcpy(p, call.data(), call.size());
+  std::memcpy(p, call.data(), 8);  // a whole word: the call lies in the record's first 16 bytes
   p += call.size();
-  for (std::size_t i = characterCount(call); i < 6; ++i) *p++ = ' ';
+  std::uint64_t head;
+  std::memcpy(&head, r + 1, 8);
+  // Without a byte from 0x80 up among the call's own bytes, bytes are characters.
+  const bool ascii = (head & 0x8080808080808080u) == 0;
+  for (std::size_t i = ascii ? call.size() : sjis::length(call); i < 6; ++i) *p++ = ' ';
   qso.callSign = between(im.callSign, p);
   qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
 
