@@ -15,8 +15,7 @@ namespace neb {
 
 namespace {
 
-constexpr std::size_t kWriteBuffer = 256 * 1024;
-constexpr std::size_t kLongestLine = 20 * (2 + 3 * 255) + 19 + 2;
+constexpr std::size_t kCopyBlock = 256 * 1024;
 
 void appendDecimal(std::string& out, long long value) {
   char digits[24];
@@ -27,60 +26,22 @@ void appendDecimal(std::string& out, long long value) {
 }  // namespace
 
 TempWorkFile::TempWorkFile(FileSystem& fs, Path path)
-    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)), buffer_(kWriteBuffer + kLongestLine) {}
+    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)) {}
 
 TempWorkFile::~TempWorkFile() = default;
 
-char* TempWorkFile::reserve(std::size_t n) {
-  if (buffer_.size() - used_ < n) {
-    flushBuffer();
-    // Only a converted mode longer than any line the log itself can make.
-    if (buffer_.size() < n) buffer_.resize(n);
-  }
-  return buffer_.data() + used_;
-}
-
-void TempWorkFile::commitBytes(std::size_t n) {
-  used_ += n;
-  bytes_ += n;
-  if (used_ >= kWriteBuffer) flushBuffer();
-}
-
-void TempWorkFile::writeLine(const WorkRecord& work) {
-  scratch_.clear();
-  appendLine(scratch_, work);
-  std::memcpy(reserve(scratch_.size()), scratch_.data(), scratch_.size());
-  commitBytes(scratch_.size());
-}
-
 void TempWorkFile::writeBytes(const char* data, std::size_t n) {
-  flushBuffer();
   if (n != 0) file_->write(data, n);
-  bytes_ += n;
-}
-
-void TempWorkFile::writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
-                            const ModeTable* modes) {
-  const WorkLine line(qso, n, areaPrefixes, modes);
-  char* const start = reserve(line.maxSize());
-  commitBytes(static_cast<std::size_t>(line.write(start) - start));
-}
-
-void TempWorkFile::flushBuffer() {
-  if (used_ != 0) file_->write(buffer_.data(), used_);
-  used_ = 0;
 }
 
 void TempWorkFile::close() {
   if (!file_) return;
-  flushBuffer();
   file_->commit();
   file_.reset();
 }
 
 void TempWorkFile::discard() noexcept {
   file_.reset();
-  used_ = 0;
   try {
     fs_.removeFile(path_);
   } catch (...) {
@@ -95,7 +56,7 @@ namespace {
 void copyFile(FileSystem& fs, const Path& from, const Path& to) {
   auto in = fs.openRead(from);
   auto out = fs.createTruncate(to);
-  std::vector<char> block(kWriteBuffer);
+  std::vector<char> block(kCopyBlock);
   std::uint64_t offset = 0;
   while (const std::size_t n = in->readAt(offset, block.data(), block.size())) {
     out->write(block.data(), n);

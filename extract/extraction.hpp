@@ -15,7 +15,7 @@
 
 namespace neb {
 
-// The temporary work file: lines go through a buffer; close() makes it
+// The temporary work file: lines are written as they come; close() makes it
 // durable. Destroying an open one closes it without reporting.
 class TempWorkFile {
 public:
@@ -24,30 +24,17 @@ public:
   TempWorkFile(const TempWorkFile&) = delete;
   TempWorkFile& operator=(const TempWorkFile&) = delete;
 
-  void writeLine(const WorkRecord& work);  // throws IoError
   // Lines already built; throws IoError.
   void writeBytes(const char* data, std::size_t n);
-  // The WorkLine of a QSO; throws IoError.
-  void writeQso(const QsoRecord& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
-                const ModeTable* modes);
-  void close();                            // flush, sync, close; throws IoError
+  void close();                            // sync, close; throws IoError
   void discard() noexcept;                 // close if open and remove the file
   bool isOpen() const;
   const Path& path() const { return path_; }
-  std::uint64_t bytesWritten() const { return bytes_; }
 
 private:
-  // Room for n more bytes in the buffer.
-  char* reserve(std::size_t n);
-  void commitBytes(std::size_t n);
-  void flushBuffer();
   FileSystem& fs_;
   Path path_;
   std::unique_ptr<WriteFile> file_;
-  std::vector<char> buffer_;
-  std::size_t used_ = 0;
-  std::string scratch_;
-  std::uint64_t bytes_ = 0;
 };
 
 // Puts the closed temporary work file in place of the work file in one step
