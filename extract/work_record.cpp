@@ -184,11 +184,23 @@ std::size_t formatNumber(char* out, std::int32_t n) {
   return zeros + len;
 }
 
-// Concatenates pieces into buf (big enough by construction); returns the view.
+// Concatenates pieces of at most 4 bytes into buf (big enough by
+// construction); returns the view.
 std::string_view join(char* buf, std::initializer_list<std::string_view> pieces) {
   char* p = buf;
   for (std::string_view piece : pieces) {
-    p = copyShort(p, piece.data(), piece.size());
+    // Every piece is a mid() of at most 4 bytes: two overlapping pairs.
+    const std::size_t n = piece.size();
+    if (n >= 2) {
+      std::uint16_t a, b;
+      std::memcpy(&a, piece.data(), 2);
+      std::memcpy(&b, piece.data() + n - 2, 2);
+      std::memcpy(p, &a, 2);
+      std::memcpy(p + n - 2, &b, 2);
+    } else if (n == 1) {
+      *p = piece[0];
+    }
+    p += n;
   }
   return std::string_view(buf, static_cast<std::size_t>(p - buf));
 }
