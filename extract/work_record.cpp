@@ -130,7 +130,7 @@ bool quoteCount(const char* begin, const char* end, std::size_t delimiters) {
 // Writes the cleaned bytes of in[0..n) at out, which may be in itself.
 char* copyCleaned(char* out, const char* in, std::size_t n) {
   if (!mayHoldQuote(in, n)) {
-    if (out != in) std::memcpy(out, in, n);
+    if (out != in && n != 0) std::memcpy(out, in, n);  // an empty view may have no data
     return out + n;
   }
   for (std::size_t i = 0; i < n;) {
