@@ -108,6 +108,15 @@ void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath)
 namespace {
 
 constexpr std::int32_t kChunkQsos = 2048;
+// Lines of a chunk at their longest: fewer QSOs a chunk when a converted
+// mode makes lines long, so the slots stay small whatever Mode.txt holds.
+constexpr std::size_t kChunkBytes = 2u << 20;
+constexpr std::size_t kLongestLogLine = 1024;  // the log's own fields: about 930 bytes
+
+std::int32_t chunkQsos(const ModeTable* modes) {
+  const std::size_t longest = kLongestLogLine + (modes ? modes->longestConversion() : 0);
+  return static_cast<std::int32_t>(std::clamp<std::size_t>(kChunkBytes / longest, 1, kChunkQsos));
+}
 constexpr std::size_t kWorkers = 2;
 // Chunk c lives in slot c % kSlots; with twice as many slots as workers each
 // slot belongs to one worker, which fills it again once the caller is done.
@@ -149,7 +158,8 @@ public:
   Pipeline(const HamlogDatabase& db, std::int32_t count, const std::vector<std::string>* prefixes,
            const ModeTable* modes)
       : db_(db), count_(count), prefixes_(prefixes), modes_(modes),
-        chunks_(static_cast<std::size_t>((count + kChunkQsos - 1) / kChunkQsos)) {
+        chunkQsos_(chunkQsos(modes)),
+        chunks_(static_cast<std::size_t>((count + chunkQsos_ - 1) / chunkQsos_)) {
     try {
       for (std::size_t w = 0; w < kWorkers && w < chunks_; ++w) threads_.emplace_back([this, w] { work(w); });
     } catch (...) {
@@ -201,7 +211,7 @@ private:
         if (stop_) return;
       }
       sink.chunk = &k;
-      fill(k, static_cast<std::int32_t>(c) * kChunkQsos + 1, decoder, sink, qso);
+      fill(k, static_cast<std::int32_t>(c) * chunkQsos_ + 1, decoder, sink, qso);
       {
         const std::lock_guard<std::mutex> hold(lock_);
         k.ready = true;
@@ -217,7 +227,7 @@ private:
     k.notes.clear();
     k.stopped = false;
     k.error = nullptr;
-    const std::int32_t last = std::min(count_, first + (kChunkQsos - 1));
+    const std::int32_t last = std::min(count_, first + (chunkQsos_ - 1));
     std::int32_t n = first;
     try {
       if (!decoder) decoder = db_.newDecoder(sink);
@@ -243,6 +253,7 @@ private:
   const std::int32_t count_;
   const std::vector<std::string>* const prefixes_;
   const ModeTable* const modes_;
+  const std::int32_t chunkQsos_;
   const std::size_t chunks_;
   Chunk slots_[kSlots];
   std::mutex lock_;

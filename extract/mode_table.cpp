@@ -1,5 +1,7 @@
 #include "mode_table.hpp"
 
+#include <algorithm>
+
 #include "sjis.hpp"
 
 namespace neb {
@@ -36,6 +38,7 @@ void ModeTable::load(std::string_view fileBytes) {
 
 void ModeTable::add(std::string hamlogMode, std::string convertedMode) {
   first_.try_emplace(hamlogMode, entries_.size());
+  longest_ = std::max(longest_, convertedMode.size());
   entries_.push_back(Entry{std::move(hamlogMode), std::move(convertedMode)});
 }
 

@@ -24,12 +24,15 @@ public:
   const std::string* lookup(std::string_view mode) const;
 
   const std::vector<Entry>& entries() const { return entries_; }
+  // Bytes of the longest converted mode.
+  std::size_t longestConversion() const { return longest_; }
 
 private:
   std::vector<Entry> entries_;
   // The first entry of each HAMLOG mode. Ordered: a few comparisons of short
   // keys cost a QSO less than hashing its mode.
   std::map<std::string, std::size_t, std::less<>> first_;
+  std::size_t longest_ = 0;
 };
 
 }  // namespace neb
