@@ -150,7 +150,7 @@ const std::string kList =
     "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5\t\tx$DXy\t\n"
     "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\ttext:144\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
     "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
-    "JA5W\t\t\t\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
+    "JA5W\t\tABCDEF\tGHIJKL\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
     "JA6CUTS\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
     KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
 
@@ -164,7 +164,7 @@ const std::string kExpected =
     "\"0000J\",\"59\",\"59\",\"a,b,c\",\"say  hi \",\"\201\201h\",\"0000000003\",\"JR\"X  /Q\"\r\n"
     "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"X\",\"21270102\",\"1234J\","
     "\"59\",\"59\",\"\",\"\",\"\",\"0000000004\",\"JA4BAD\"\r\n"
-    "\"NEBWD\",\"JA5W\",\"\",\"\",\"\",\"430\",\"AM\",\"Minato-ku 12\",\"\",\"\",\"\",\"20051010\",\"0005U\",\"59\",\"59\","
+    "\"NEBWD\",\"JA5W\",\"\",\"ABCDEF\",\"GHIJKL\",\"430\",\"AM\",\"Minato-ku 12\",\"\",\"\",\"\",\"20051010\",\"0005U\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000005\",\"JA5W\"\r\n"
     "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"21\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
     "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
