@@ -148,7 +148,7 @@ const std::string kList =
     "JA1AB\t1\t" TARO "\\x00\\x00\t\tmhz:7.050\tCW\t" TOKYO_MINATO "\tJ\t2004-07-05\t09:05U\t59/57\t59\t" YAMADA_TARO
     "\t\tQSL via Bureau\n"
     "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5\t\tx$DXy\t\n"
-    "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\ttext:144\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
+    "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\tpacked:1440/3/3\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
     "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\tABCDEF\tGHIJKL\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
     "JA6CUTS\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
