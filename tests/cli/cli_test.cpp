@@ -147,18 +147,18 @@ protected:
 const std::string kList =
     "JA1AB\t1\t" TARO "\\x00\\x00\t\tmhz:7.050\tCW\t" TOKYO_MINATO "\tJ\t2004-07-05\t09:05U\t59/57\t59\t" YAMADA_TARO
     "\t\tQSL via Bureau\n"
-    "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5\t\tx$DXy\t\n"
+    "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5/47\t\tx$DXy\t\n"
     "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\tpacked:1440/3/3\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
     "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\tABCDEF\tGHIJKL\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
-    "JA6CUTS\t\t\t\tmhz:21.300\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
+    "JA6CUTS\t\t\t\tpacked:14000000/8/2\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
     KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
 
 const std::string kExpected =
     "\"NEBWD\",\"JA1AB\",\"1\",\"" TARO "\",\"\",\"7\",\"CW\",\"" TOKYO_MINATO
     "\",\"J\",\"\",\"\",\"20040705\",\"0905U\",\"599\",\"59\",\"" YAMADA_TARO
     "\",\"\",\"QSL via Bureau\",\"0000000001\",\"JA1AB /1\"\r\n"
-    "\"NEBWD\",\"JA1AB\",\"1\",\"\",\"\",\"7\",\"SSB\",\"\",\"\",\"\",\"\",\"20040705\",\"2359J\",\"59-48\",\"5\","
+    "\"NEBWD\",\"JA1AB\",\"1\",\"\",\"\",\"7\",\"SSB\",\"\",\"\",\"\",\"\",\"20040705\",\"2359J\",\"59-48\",\"5-1\","
     "\"\",\"x$DXy\",\"\",\"0000000002\",\"1/JA1AB\"\r\n"
     "\"NEBWD\",\"JR X\",\"\",\" \",\"" LQUOTE "\",\"144\",\"ssb\",\"a b" LQUOTE "c\",\"\",\"\",\"\",\"19991231\","
     "\"0000J\",\"59\",\"59\",\"a,b,c\",\"say  hi \",\"\201\201h\",\"0000000003\",\"JR\"X  /Q\"\r\n"
@@ -166,7 +166,7 @@ const std::string kExpected =
     "\"59\",\"59\",\"\",\"\",\"\",\"0000000004\",\"JA4BAD\"\r\n"
     "\"NEBWD\",\"JA5W\",\"\",\"ABCDEF\",\"GHIJKL\",\"430\",\"AM\",\"Minato-ku 12\",\"\",\"\",\"\",\"20051010\",\"0005U\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000005\",\"JA5W\"\r\n"
-    "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"21\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
+    "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"14\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
     "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
     "\"NEBWD\",\"" KANJI "\",\"1\",\"\",\"\",\"1.9\",\"CW\",\"\",\"\",\"\",\"\",\"20270101\",\"0102J\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000007\",\"" KANJI "    /1\"\r\n";
