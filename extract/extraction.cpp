@@ -1,14 +1,13 @@
 #include "extraction.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "decimal.hpp"
 #include "messages.hpp"
 
 namespace neb {
@@ -16,12 +15,6 @@ namespace neb {
 namespace {
 
 constexpr std::size_t kCopyBlock = 256 * 1024;
-
-void appendDecimal(std::string& out, long long value) {
-  char digits[24];
-  const auto r = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, r.ptr);
-}
 
 }  // namespace
 

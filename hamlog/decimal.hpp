@@ -1,9 +1,12 @@
-// Decimal digits written backwards into a buffer, two per division.
+// Decimal numbers as text: digits written backwards into a buffer, two per
+// division, and numbers appended to a message.
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 namespace neb {
 
@@ -30,6 +33,12 @@ inline char* putDecimal(char* end, unsigned v) {
     std::memcpy(end, &kDigitPairs[2 * v], 2);
   }
   return end;
+}
+
+inline void appendDecimal(std::string& out, long long value) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, r.ptr);
 }
 
 }  // namespace neb

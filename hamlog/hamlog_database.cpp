@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -22,12 +21,6 @@ constexpr std::size_t kTextJump = 1024;
 constexpr std::size_t kMaxTextBlock = 3 * 255;
 
 unsigned byteAt(const char* p, std::size_t i) { return static_cast<unsigned char>(p[i]); }
-
-void appendDecimal(std::string& out, long long value) {
-  char digits[24];
-  const auto r = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, r.ptr);
-}
 
 std::string_view stripView(std::string_view text) {
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
