@@ -51,12 +51,18 @@ NativeString rewriteCopyPath(const NativeString& envPath) {
 }
 
 void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule) {
-  const Path target(envPath);
-  const Path copy(rewriteCopyPath(envPath));
+  // A link is rewritten at the file it names: replacing the link itself would
+  // turn it into a file of its own and leave its target with the old text.
+  Path target(envPath);
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    Path resolved = std::filesystem::canonical(target, ec);
+    if (!ec) target = std::move(resolved);
+  }
+  const Path copy(rewriteCopyPath(target.native()));
   const std::string newText = rewriteText(fs.readAll(target), rule);
   // A rename would replace a read-only file as well; the user marked it so
   // that nothing changes it.
-  std::error_code ec;
   const auto perms = std::filesystem::status(target, ec).permissions();
   if (!ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
     throw IoError(target, std::string(msg::opWrite), std::string(msg::readOnlyUtf8));
@@ -67,7 +73,7 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
     out->write(newText.data(), newText.size());
     out->commit();
     out.reset();
-    fs.replaceFile(copy, target);
+    fs.replaceKeepingAttributes(copy, target);
   } catch (const IoError&) {
     try {
       fs.removeFile(copy);
@@ -76,6 +82,7 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
     }
     throw;
   }
+  fs.syncDirectory(target.parent_path());
 }
 
 }  // namespace neb::app

@@ -1,6 +1,8 @@
 #include "form1.hpp"
 
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -121,22 +123,29 @@ struct Form1::Impl final : QsoObserver {
     endNow();
   }
 
-  // A file step that failed in the middle of a run: the work file stays as it
-  // was, the temporary file goes, and the program ends without the menu.
-  [[noreturn]] void failRun(const IoError& error) {
-    discardTemp();
+  // A step of a run that failed: the work file stays as it was, the
+  // temporary file goes, and the program ends without the menu.
+  [[noreturn]] void failRun(std::string_view sjisReason) {
+    if (temp) temp->discard();
+    temp.reset();
     platform.setBusyCursor(false);
-    platform.messageBox(error.message(), title::app, Buttons::Ok, Icon::None);
+    platform.messageBox(sjisReason, title::app, Buttons::Ok, Icon::None);
     db.Hamlog_Close();
     endNow();
   }
 
-  void discardTemp() noexcept {
-    temp.reset();
-    if (tempPath.empty()) return;
+  // Every way a step of the run can fail ends in failRun. The front end's
+  // own exceptions (a test's end of the process) are not ours to catch.
+  template <class Step>
+  void runStep(Step step) {
     try {
-      fs.removeFile(Path(tempPath));
-    } catch (const IoError&) {
+      step();
+    } catch (const IoError& e) {
+      failRun(e.message());
+    } catch (const std::bad_alloc&) {
+      failRun(text::outOfMemory);
+    } catch (const std::exception&) {
+      failRun(text::unexpected);
     }
   }
 
@@ -263,10 +272,8 @@ struct Form1::Impl final : QsoObserver {
     platform.setEnabled(Control::Command2, true);
   }
 
-  void beforeQso(std::int32_t n) override {
-    if (n < 50 || n % 50 == 0) pendingLabel = n;
-    const std::uint64_t now = platform.tickMs();
-    if (n != 1 && now - lastPump < 50) return;
+  // Brings the progress label up to date and lets the window answer.
+  void pump(std::uint64_t now) {
     lastPump = now;
     if (pendingLabel != 0) {
       platform.setCaption(Control::Label3, decimal(pendingLabel));
@@ -275,20 +282,31 @@ struct Form1::Impl final : QsoObserver {
     platform.processMessages();
   }
 
+  void beforeQso(std::int32_t n) override {
+    if (n < 50 || n % 50 == 0) pendingLabel = n;
+    const std::uint64_t now = platform.tickMs();
+    if (n != 1 && now - lastPump < 50) return;
+    pump(now);
+  }
+
+  void waiting() override { pump(platform.tickMs()); }
+
   void Command1() {
     if (!fileExistsSjis(hamlogPath)) {
       platform.messageBox(text::hamlogUndefined, title::app, Buttons::Ok, Icon::None);
       return;
     }
-    try {
+    bool opened = false;
+    runStep([&] {
       // A missing DBS or DBR has been reported; the window stays as it was.
-      if (!db.Hamlog_Open(hamlogPath)) return;
+      opened = db.Hamlog_Open(hamlogPath);
+      if (!opened) return;
       platform.setCaption(Control::Label2, decimal(db.recordCount));
-      tempPath = joinChecked(appDir(), "nebwdw.tmp");
-      temp.emplace(fs, Path(tempPath));
-    } catch (const IoError& e) {
-      failRun(e);
-    }
+      const NativeString path = joinChecked(appDir(), "nebwdw.tmp");
+      temp.emplace(fs, Path(path));
+      tempPath = path;  // only a file this run holds is ever removed
+    });
+    if (!opened) return;
 
     platform.setEnabled(Control::Command1, false);
     platform.setEnabled(Control::Op, false);
@@ -303,23 +321,17 @@ struct Form1::Impl final : QsoObserver {
     conv.modeTable = &modes;
     lastPump = platform.tickMs();
     pendingLabel = 0;
-    try {
+    runStep([&] {
       extractQsos(db, *temp, conv, this, sink);
-      temp->close();
-      temp.reset();
-    } catch (const IoError& e) {
-      failRun(e);
-    }
+      temp->commit();
+    });
 
     platform.setCaption(Control::Label3, decimal(db.recordCount));
     platform.setEnabled(Control::Command2, false);
     platform.setCaption(Control::Label1, text::copying);
     platform.processMessages();
-    try {
-      replaceWorkFile(fs, Path(tempPath), Path(workFile));
-    } catch (const IoError& e) {
-      failRun(e);
-    }
+    runStep([&] { replaceWorkFile(fs, Path(tempPath), Path(workFile)); });
+    temp.reset();
     platform.setBusyCursor(false);
     Menu_Handoff();
   }

@@ -1,9 +1,11 @@
 #include "extraction.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,7 +21,7 @@ constexpr std::size_t kCopyBlock = 256 * 1024;
 }  // namespace
 
 TempWorkFile::TempWorkFile(FileSystem& fs, Path path)
-    : fs_(fs), path_(std::move(path)), file_(fs_.createTruncate(path_)) {}
+    : fs_(fs), path_(std::move(path)), file_(fs_.createLocked(path_)) {}
 
 TempWorkFile::~TempWorkFile() = default;
 
@@ -27,13 +29,10 @@ void TempWorkFile::writeBytes(const char* data, std::size_t n) {
   if (n != 0) file_->write(data, n);
 }
 
-void TempWorkFile::close() {
-  if (!file_) return;
-  file_->commit();
-  file_.reset();
-}
+void TempWorkFile::commit() { file_->commit(); }
 
 void TempWorkFile::discard() noexcept {
+  if (!file_) return;
   file_.reset();
   try {
     fs_.removeFile(path_);
@@ -41,8 +40,6 @@ void TempWorkFile::discard() noexcept {
     // Nothing better to do: the caller is already handling a failure.
   }
 }
-
-bool TempWorkFile::isOpen() const { return file_ != nullptr; }
 
 namespace {
 
@@ -61,8 +58,7 @@ void copyFile(FileSystem& fs, const Path& from, const Path& to) {
 // A data directory on another volume (a junction, a mount) cannot take the
 // temporary file by rename: put a durable copy beside the work file and rename
 // that one. When this fails too, the first error is the one worth reporting.
-void replaceAcrossVolumes(FileSystem& fs, const Path& tempPath, const Path& workPath) {
-  const std::exception_ptr first = std::current_exception();
+void replaceAcrossVolumes(FileSystem& fs, const IoError& first, const Path& tempPath, const Path& workPath) {
   Path beside = workPath;
   beside += ".nebwdw.tmp";
   try {
@@ -73,29 +69,30 @@ void replaceAcrossVolumes(FileSystem& fs, const Path& tempPath, const Path& work
       fs.removeFile(beside);
     } catch (...) {
     }
-    std::rethrow_exception(first);
+    throw first;
   }
-  fs.removeFile(tempPath);
 }
 
 }  // namespace
 
 void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath) {
+  const Path dir = workPath.parent_path();
+  if (!dir.empty()) fs.createDirectories(dir);
   try {
-    const Path dir = workPath.parent_path();
-    if (!dir.empty()) fs.createDirectories(dir);
-    try {
-      fs.replaceFile(tempPath, workPath);
-    } catch (const IoError&) {
-      replaceAcrossVolumes(fs, tempPath, workPath);
-    }
-  } catch (...) {
+    fs.replaceFile(tempPath, workPath);
+  } catch (const IoError& e) {
+    if (!e.crossesVolumes()) throw;
+    replaceAcrossVolumes(fs, e, tempPath, workPath);
+    fs.syncDirectory(dir);
+    // The new work file is in place: the run has succeeded, whatever the
+    // tidying up after it meets.
     try {
       fs.removeFile(tempPath);
-    } catch (...) {
+    } catch (const IoError&) {
     }
-    throw;
+    return;
   }
+  fs.syncDirectory(dir);
 }
 
 namespace {
@@ -144,17 +141,32 @@ public:
   std::int32_t n = 0;
 };
 
+// How long the calling thread waits for a chunk before it lets the observer
+// answer (the window's Stop and close box) and waits again.
+constexpr std::chrono::milliseconds kPatience{40};
+
 // Workers decode chunks of QSOs ahead into their slots; the caller takes them
 // in order. Destruction stops and joins the workers.
 class Pipeline {
 public:
   Pipeline(const HamlogDatabase& db, std::int32_t count, const std::vector<std::string>* prefixes,
            const ModeTable* modes)
-      : db_(db), count_(count), prefixes_(prefixes), modes_(modes),
+      : count_(count), prefixes_(prefixes), modes_(modes),
         chunkQsos_(chunkQsos(modes)),
         chunks_(static_cast<std::size_t>((count + chunkQsos_ - 1) / chunkQsos_)) {
+    const std::size_t workers = std::min(kWorkers, chunks_);
+    // Every decoder is made here, before any thread runs: a Stop taken while
+    // the caller waits closes the database's own handles on this thread.
+    for (std::size_t w = 0; w < workers; ++w) workers_[w].decoder = db.newDecoder(workers_[w].sink);
     try {
-      for (std::size_t w = 0; w < kWorkers && w < chunks_; ++w) threads_.emplace_back([this, w] { work(w); });
+      for (std::size_t w = 0; w < workers; ++w) {
+        try {
+          threads_.emplace_back([this, w] { work(w); });
+          started_[w] = true;
+        } catch (const std::system_error&) {
+          // No thread: the caller decodes this worker's chunks itself.
+        }
+      }
     } catch (...) {
       stop();
       throw;
@@ -166,11 +178,17 @@ public:
 
   std::size_t chunks() const { return chunks_; }
 
-  const Chunk& take(std::size_t c) {
+  // Chunk c once it is ready; null when it is not ready within patience.
+  const Chunk* take(std::size_t c, std::chrono::milliseconds patience) {
     Chunk& k = slots_[c % kSlots];
+    const std::size_t w = c % kWorkers;
+    if (!started_[w]) {  // no thread ever touches this slot
+      fill(k, first(c), workers_[w]);
+      return &k;
+    }
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [&k] { return k.ready; });
-    return k;
+    if (!changed_.wait_for(hold, patience, [&k] { return k.ready; })) return nullptr;
+    return &k;
   }
 
   void release(std::size_t c) {
@@ -182,6 +200,14 @@ public:
   }
 
 private:
+  struct Worker {
+    NoteSink sink;
+    std::unique_ptr<QsoDecoder> decoder;
+    QsoView qso;
+  };
+
+  std::int32_t first(std::size_t c) const { return static_cast<std::int32_t>(c) * chunkQsos_ + 1; }
+
   void stop() noexcept {
     {
       const std::lock_guard<std::mutex> hold(lock_);
@@ -193,9 +219,6 @@ private:
   }
 
   void work(std::size_t w) {
-    NoteSink sink;
-    QsoView qso;
-    std::unique_ptr<QsoDecoder> decoder;
     for (std::size_t c = w; c < chunks_; c += kWorkers) {
       Chunk& k = slots_[c % kSlots];
       {
@@ -203,8 +226,7 @@ private:
         changed_.wait(hold, [&] { return stop_ || !k.ready; });
         if (stop_) return;
       }
-      sink.chunk = &k;
-      fill(k, static_cast<std::int32_t>(c) * chunkQsos_ + 1, decoder, sink, qso);
+      fill(k, first(c), workers_[w]);
       {
         const std::lock_guard<std::mutex> hold(lock_);
         k.ready = true;
@@ -214,23 +236,23 @@ private:
     }
   }
 
-  void fill(Chunk& k, std::int32_t first, std::unique_ptr<QsoDecoder>& decoder, NoteSink& sink, QsoView& qso) {
+  void fill(Chunk& k, std::int32_t first, Worker& worker) {
     k.first = first;
     k.used = 0;
     k.notes.clear();
     k.stopped = false;
     k.error = nullptr;
+    worker.sink.chunk = &k;
     const std::int32_t last = std::min(count_, first + (chunkQsos_ - 1));
     std::int32_t n = first;
     try {
-      if (!decoder) decoder = db_.newDecoder(sink);
       for (; n <= last; ++n) {
-        sink.n = n;
-        if (!decoder || !decoder->decode(n, qso)) {
+        worker.sink.n = n;
+        if (!worker.decoder || !worker.decoder->decode(n, worker.qso)) {
           k.stopped = true;
           break;
         }
-        const WorkLine line(qso, n, prefixes_, modes_);
+        const WorkLine line(worker.qso, n, prefixes_, modes_);
         if (k.bytes.size() - k.used < line.maxSize()) k.bytes.resize(std::max(2 * k.bytes.size(), k.used + line.maxSize()));
         char* const start = k.bytes.data() + k.used;
         k.used += static_cast<std::size_t>(line.write(start) - start);
@@ -242,13 +264,14 @@ private:
     k.end = n;
   }
 
-  const HamlogDatabase& db_;
   const std::int32_t count_;
   const std::vector<std::string>* const prefixes_;
   const ModeTable* const modes_;
   const std::int32_t chunkQsos_;
   const std::size_t chunks_;
   Chunk slots_[kSlots];
+  Worker workers_[kWorkers];
+  bool started_[kWorkers] = {};
   std::mutex lock_;
   std::condition_variable changed_;
   bool stop_ = false;
@@ -265,7 +288,10 @@ ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversi
   Pipeline pipeline(db, result.announced, conv.areaSuffix ? conv.areaPrefixes : nullptr,
                     conv.mode ? conv.modeTable : nullptr);
   for (std::size_t c = 0; c < pipeline.chunks(); ++c) {
-    const Chunk& k = pipeline.take(c);
+    const Chunk* ready;
+    while (!(ready = pipeline.take(c, kPatience)))
+      if (observer) observer->waiting();
+    const Chunk& k = *ready;
     auto note = k.notes.begin();
     // The QSO that could not be read is announced too, as a one-thread run
     // would before trying it.
@@ -304,7 +330,7 @@ JobResult runExtraction(FileSystem& fs, MessageSink& sink, const ExtractJob& job
   TempWorkFile temp(fs, job.tempPath);
   try {
     result.extract = extractQsos(db, temp, job.conversions, observer, sink);
-    temp.close();
+    temp.commit();
     db.Hamlog_Close();
     replaceWorkFile(fs, job.tempPath, job.workPath);
   } catch (...) {

@@ -15,21 +15,21 @@
 
 namespace neb {
 
-// The temporary work file: lines are written as they come; close() makes it
-// durable. Destroying an open one closes it without reporting.
+// The temporary work file: lines are written as they come; commit() makes
+// it durable. It stays open and locked until it is destroyed, so that a
+// second run on the same file fails at once instead of mixing its lines in,
+// up to and including the replace.
 class TempWorkFile {
 public:
   TempWorkFile(FileSystem& fs, Path path);  // creates or truncates; throws IoError
-  ~TempWorkFile();
+  ~TempWorkFile();                          // closes, leaves the file
   TempWorkFile(const TempWorkFile&) = delete;
   TempWorkFile& operator=(const TempWorkFile&) = delete;
 
   // Lines already built; throws IoError.
   void writeBytes(const char* data, std::size_t n);
-  void close();                            // sync, close; throws IoError
-  void discard() noexcept;                 // close if open and remove the file
-  bool isOpen() const;
-  const Path& path() const { return path_; }
+  void commit();            // durable; throws IoError
+  void discard() noexcept;  // closes and removes the file
 
 private:
   FileSystem& fs_;
@@ -37,10 +37,12 @@ private:
   std::unique_ptr<WriteFile> file_;
 };
 
-// Puts the closed temporary work file in place of the work file in one step
-// (creating the work file's directory when missing). The work file is at
-// every moment either the old one or the new one. On failure the temporary
-// file is removed, the old work file is untouched and IoError is thrown.
+// Puts the committed temporary work file in place of the work file in one
+// step (creating the work file's directory when missing) and makes that
+// durable. The work file is at every moment either the old one or the new
+// one. Throws IoError with the old work file untouched, except when only the
+// durability of the new one could not be confirmed; the caller removes the
+// temporary file.
 void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath);
 
 struct Conversions {
@@ -50,12 +52,16 @@ struct Conversions {
   const ModeTable* modeTable = nullptr;
 };
 
-// Called before each QSO is decoded (the window pumps messages and shows
+// Called on the calling thread of a run (the window pumps messages and shows
 // progress here; it may end the program from inside).
 class QsoObserver {
 public:
   virtual ~QsoObserver() = default;
+  // Before each QSO is written.
   virtual void beforeQso(std::int32_t n) = 0;
+  // Every few tens of milliseconds while the next QSOs are still being
+  // decoded, however slowly the files read.
+  virtual void waiting() {}
 };
 
 struct ExtractResult {
@@ -66,8 +72,9 @@ struct ExtractResult {
 
 // QSOs 1..recordCount into the open temporary file. Stops at the first record
 // that cannot be read in full and reports how many of how many were written.
-// Worker threads decode ahead; the observer, the sink and the file are only
-// called from the calling thread, in QSO order, as a one-thread run would.
+// Worker threads decode ahead (the calling thread does their share when one
+// cannot start); the observer, the sink and the file are only called from the
+// calling thread, in QSO order, as a one-thread run would.
 ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
                           QsoObserver* observer, MessageSink& sink);
 

@@ -11,6 +11,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,11 +32,12 @@ std::string buildWhat(const Path& path, const std::string& operation, const std:
 
 }  // namespace
 
-IoError::IoError(Path path, std::string operation, std::string reasonUtf8)
+IoError::IoError(Path path, std::string operation, std::string reasonUtf8, bool crossesVolumes)
     : std::runtime_error(buildWhat(path, operation, reasonUtf8)),
       path_(std::move(path)),
       operation_(std::move(operation)),
-      reason_(std::move(reasonUtf8)) {}
+      reason_(std::move(reasonUtf8)),
+      crossesVolumes_(crossesVolumes) {}
 
 std::string IoError::message() const {
 #ifdef _WIN32
@@ -79,6 +81,8 @@ std::string FileSystem::readAll(const Path& path) {
 #ifdef _WIN32
 
 namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The system's own wording, as UTF-8.
 std::string systemReason(DWORD code) {
@@ -127,11 +131,20 @@ private:
 class WinWriteFile final : public WriteFile {
 public:
   WinWriteFile(HANDLE h, Path path)
-      : h_(h), path_(std::move(path)),
-        sync_([h] { return FlushFileBuffers(h) ? 0 : static_cast<int>(GetLastError()); }, kSyncStep) {}
+      : h_(h),
+        path_(std::move(path)),
+        // Windows serialises every request on a synchronous handle, so a flush
+        // through h_ would hold up the writes (and Stop) of the window thread
+        // until it ends. A second handle is a file object of its own, and a
+        // flush through it still writes back the whole file, whose cache all
+        // handles share. Without it the final flush does all the work.
+        flush_(ReOpenFile(h, GENERIC_WRITE, kShareAll, 0)),
+        sync_([f = flush_] { return FlushFileBuffers(f) ? 0 : static_cast<int>(GetLastError()); },
+              flush_ == INVALID_HANDLE_VALUE ? UINT64_MAX : kSyncStep) {}
   ~WinWriteFile() override {
     sync_.finish();
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    if (flush_ != INVALID_HANDLE_VALUE) CloseHandle(flush_);
+    CloseHandle(h_);
   }
   void write(const void* data, std::size_t n) override {
     const auto* p = static_cast<const char*>(data);
@@ -149,23 +162,34 @@ public:
   void commit() override {
     if (const int e = sync_.finish())
       throw IoError(path_, std::string(msg::opWrite), systemReason(static_cast<DWORD>(e)));
-    if (!FlushFileBuffers(h_))
-      throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
-    HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(h)) throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
+    if (!FlushFileBuffers(h_)) throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
   }
 
 private:
   HANDLE h_;
   Path path_;
+  HANDLE flush_;
   std::uint64_t written_ = 0;
   BackgroundSync sync_;
 };
 
 HANDLE openShared(const Path& path) {
-  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Writers share everything too: the flush handle needs write sharing, and a
+// locked file is renamed while it is still open.
+HANDLE openWrite(const Path& path, DWORD disposition) {
+  return CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void moveOver(const Path& source, const Path& target) {
+  // MOVEFILE_WRITE_THROUGH returns once the rename is on disk; Windows has no
+  // flush of a directory to add.
+  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD err = GetLastError();
+    throw IoError(target, std::string(msg::opReplace), systemReason(err), err == ERROR_NOT_SAME_DEVICE);
+  }
 }
 
 }  // namespace
@@ -186,24 +210,78 @@ std::unique_ptr<ReadFile> OsFileSystem::openRead(const Path& path) {
 }
 
 std::unique_ptr<WriteFile> OsFileSystem::createTruncate(const Path& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = openWrite(path, CREATE_ALWAYS);
   if (h == INVALID_HANDLE_VALUE)
     throw IoError(path, std::string(msg::opCreate), systemReason(GetLastError()));
   return std::make_unique<WinWriteFile>(h, path);
 }
 
+std::unique_ptr<WriteFile> OsFileSystem::createLocked(const Path& path) {
+  HANDLE h = openWrite(path, OPEN_ALWAYS);
+  if (h == INVALID_HANDLE_VALUE)
+    throw IoError(path, std::string(msg::opCreate), systemReason(GetLastError()));
+  // One byte far beyond any data: byte-range locks bar other handles' I/O in
+  // their range, and nobody reads or writes there.
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x40000000;
+  if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD err = GetLastError();
+    CloseHandle(h);
+    throw IoError(path, std::string(msg::opCreate),
+                  err == ERROR_LOCK_VIOLATION ? std::string(msg::inUseUtf8) : systemReason(err));
+  }
+  if (!SetEndOfFile(h)) {  // truncated only now that the file is ours
+    const DWORD err = GetLastError();
+    CloseHandle(h);
+    throw IoError(path, std::string(msg::opCreate), systemReason(err));
+  }
+  return std::make_unique<WinWriteFile>(h, path);
+}
+
 void OsFileSystem::removeFile(const Path& path) {
   if (DeleteFileW(path.c_str())) return;
-  const DWORD err = GetLastError();
+  DWORD err = GetLastError();
   if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return;
+  // Our own leftover that something made read-only: DeleteFileW refuses it.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (err == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY) &&
+      SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) {
+    if (DeleteFileW(path.c_str())) return;
+    err = GetLastError();
+    SetFileAttributesW(path.c_str(), attributes);
+  }
   throw IoError(path, std::string(msg::opRemove), systemReason(err));
 }
 
-void OsFileSystem::replaceFile(const Path& source, const Path& target) {
-  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    throw IoError(target, std::string(msg::opReplace), systemReason(GetLastError()));
+void OsFileSystem::replaceFile(const Path& source, const Path& target) { moveOver(source, target); }
+
+void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& target) {
+  // ReplaceFileW gives the new file the old one's attributes, security and
+  // streams. It fails on a read-only target, or one another program holds
+  // open without delete sharing (ERROR_UNABLE_TO_REMOVE_REPLACED), and then
+  // both files are as they were. Without a backup name, its two "move" errors
+  // leave the target gone or renamed aside while the source still holds the
+  // new text: a plain move then puts that in place.
+  if (!ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+    const DWORD err = GetLastError();
+    if (err != ERROR_FILE_NOT_FOUND && err != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+        err != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+      throw IoError(target, std::string(msg::opReplace), systemReason(err));
+    moveOver(source, target);
+    return;
+  }
+  // ReplaceFileW has no write-through: flushing the file commits its new
+  // name along with its metadata.
+  HANDLE h = openWrite(target, OPEN_EXISTING);
+  const bool flushed = h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+  const DWORD err = GetLastError();
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (!flushed) throw IoError(target, std::string(msg::opReplace), systemReason(err));
 }
+
+void OsFileSystem::syncDirectory(const Path&) {}  // see moveOver
 
 #else  // POSIX
 
@@ -241,7 +319,7 @@ public:
       : fd_(fd), path_(std::move(path)), sync_([fd] { return ::fdatasync(fd) == 0 ? 0 : errno; }, kSyncStep) {}
   ~FdWriteFile() override {
     sync_.finish();
-    if (fd_ >= 0) ::close(fd_);
+    ::close(fd_);
   }
   void write(const void* data, std::size_t n) override {
     const auto* p = static_cast<const char*>(data);
@@ -260,9 +338,6 @@ public:
   void commit() override {
     if (const int e = sync_.finish()) throw IoError(path_, std::string(msg::opWrite), errnoReason(e));
     if (::fsync(fd_) != 0) throw IoError(path_, std::string(msg::opWrite), errnoReason(errno));
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw IoError(path_, std::string(msg::opWrite), errnoReason(errno));
   }
 
 private:
@@ -291,11 +366,9 @@ bool isDirectory(int fd) {
   return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void syncDirectory(const Path& dir) {
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;  // nothing more can be done for durability here
-  ::fsync(fd);
-  ::close(fd);
+void renameOver(const Path& source, const Path& target) {
+  if (::rename(source.c_str(), target.c_str()) != 0)
+    throw IoError(target, std::string(msg::opReplace), errnoReason(errno), errno == EXDEV);
 }
 
 }  // namespace
@@ -325,15 +398,46 @@ std::unique_ptr<WriteFile> OsFileSystem::createTruncate(const Path& path) {
   return std::make_unique<FdWriteFile>(fd, path);
 }
 
+std::unique_ptr<WriteFile> OsFileSystem::createLocked(const Path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) throw IoError(path, std::string(msg::opCreate), errnoReason(errno));
+  int err = 0;
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0 && (err = errno) == EINTR) err = 0;
+  if (err == 0 && ::ftruncate(fd, 0) != 0) err = errno;  // truncated only now that the file is ours
+  if (err != 0) {
+    ::close(fd);
+    throw IoError(path, std::string(msg::opCreate), err == EWOULDBLOCK ? std::string(msg::inUseUtf8) : errnoReason(err));
+  }
+  return std::make_unique<FdWriteFile>(fd, path);
+}
+
 void OsFileSystem::removeFile(const Path& path) {
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return;
   throw IoError(path, std::string(msg::opRemove), errnoReason(errno));
 }
 
-void OsFileSystem::replaceFile(const Path& source, const Path& target) {
-  if (::rename(source.c_str(), target.c_str()) != 0)
-    throw IoError(target, std::string(msg::opReplace), errnoReason(errno));
-  syncDirectory(target.parent_path());
+void OsFileSystem::replaceFile(const Path& source, const Path& target) { renameOver(source, target); }
+
+void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& target) {
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (::chmod(source.c_str(), st.st_mode & 07777) != 0)
+      throw IoError(target, std::string(msg::opReplace), errnoReason(errno));
+    // Only the owner's own groups, or root, may give the file back its owner.
+    if (::chown(source.c_str(), st.st_uid, st.st_gid) != 0) (void)::chown(source.c_str(), static_cast<uid_t>(-1), st.st_gid);
+  }
+  renameOver(source, target);
+}
+
+void OsFileSystem::syncDirectory(const Path& dir) {
+  const Path name = dir.empty() ? Path(".") : dir;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw IoError(name, std::string(msg::opWrite), errnoReason(errno));
+  const int err = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  // Some file systems cannot sync a directory at all; nothing is lost there.
+  if (err != 0 && err != EINVAL && err != ENOTSUP && err != EOPNOTSUPP)
+    throw IoError(name, std::string(msg::opWrite), errnoReason(err));
 }
 
 #endif

@@ -1,5 +1,6 @@
 // The file operations the program needs, behind an interface so that tests
-// can inject faults (disk full, vanished files) without touching the disk.
+// can inject faults (disk full, vanished files, power cuts) without touching
+// the disk.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +16,13 @@ namespace neb {
 // for the user: the file and the reason.
 class IoError : public std::runtime_error {
 public:
-  IoError(Path path, std::string operation, std::string reasonUtf8);
+  IoError(Path path, std::string operation, std::string reasonUtf8, bool crossesVolumes = false);
   const Path& path() const { return path_; }
   const std::string& operation() const { return operation_; }
   const std::string& reason() const { return reason_; }
+  // A rename that failed only because source and target lie on different
+  // volumes (EXDEV, ERROR_NOT_SAME_DEVICE): a copy can do it instead.
+  bool crossesVolumes() const { return crossesVolumes_; }
   // "<file> を<operation>できません: <reason>", Shift_JIS.
   std::string message() const;
 
@@ -26,21 +30,22 @@ private:
   Path path_;
   std::string operation_;  // Shift_JIS, e.g. "読み込み"
   std::string reason_;     // UTF-8
+  bool crossesVolumes_;
 };
 
 class ReadFile {
 public:
   virtual ~ReadFile() = default;
   // Reads up to n bytes at offset; fewer only at the end of the file.
-  // Throws IoError on a read error.
+  // Throws IoError on a read error. Safe to call from several threads.
   virtual std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
 };
 
 class WriteFile {
 public:
-  virtual ~WriteFile() = default;  // closes without reporting; use commit()
+  virtual ~WriteFile() = default;  // closes (and unlocks) without reporting
   virtual void write(const void* data, std::size_t n) = 0;  // throws IoError
-  // Flushes to stable storage and closes; throws IoError.
+  // Makes everything written so far durable; the file stays open. Throws IoError.
   virtual void commit() = 0;
 };
 
@@ -53,10 +58,20 @@ public:
   virtual std::unique_ptr<ReadFile> openRead(const Path& path) = 0;
   // Creates or truncates for writing.
   virtual std::unique_ptr<WriteFile> createTruncate(const Path& path) = 0;
+  // Creates or truncates for writing under a lock held until the file object
+  // is gone: while one holds it, another caller fails at once and the file
+  // is not touched. A file left by a process that ended is simply taken.
+  virtual std::unique_ptr<WriteFile> createLocked(const Path& path) = 0;
   // Removes a file; a missing file is not an error.
   virtual void removeFile(const Path& path) = 0;
-  // Replaces target by source in one step (rename over); source is gone after.
+  // Replaces target by source in one step (rename over); source is gone
+  // after. Durable only once the target's directory is synced.
   virtual void replaceFile(const Path& source, const Path& target) = 0;
+  // As replaceFile, but what the target was stays: its permissions and
+  // owner, on Windows its attributes, security and streams.
+  virtual void replaceKeepingAttributes(const Path& source, const Path& target) = 0;
+  // Makes the directory's entries (a rename into it) durable.
+  virtual void syncDirectory(const Path& dir) = 0;
   // Creates a directory and its parents when missing.
   virtual void createDirectories(const Path& path) = 0;
 
@@ -70,8 +85,11 @@ public:
   bool fileExists(const Path& path) noexcept override;
   std::unique_ptr<ReadFile> openRead(const Path& path) override;
   std::unique_ptr<WriteFile> createTruncate(const Path& path) override;
+  std::unique_ptr<WriteFile> createLocked(const Path& path) override;
   void removeFile(const Path& path) override;
   void replaceFile(const Path& source, const Path& target) override;
+  void replaceKeepingAttributes(const Path& source, const Path& target) override;
+  void syncDirectory(const Path& dir) override;
   void createDirectories(const Path& path) override;
 };
 

@@ -53,6 +53,8 @@ inline constexpr std::string_view opRemove = "\x8D\xED\x8F\x9C";                
 inline constexpr std::string_view headerTooShortUtf8 = "HAMLOG のヘッダーより短いファイルです";
 // A file the user has made read-only.
 inline constexpr std::string_view readOnlyUtf8 = "読み取り専用のファイルです";
+// A temporary work file that another extraction holds.
+inline constexpr std::string_view inUseUtf8 = "ほかの抽出処理が使用中です";
 // A system error code without a text of the system's ("エラー 5").
 inline constexpr std::string_view errorCodeUtf8 = "エラー ";
 

@@ -1,10 +1,20 @@
 // The operating system's files with failures injected: every file step
-// (open, read, create, write, commit, remove, replace, directories) asks
-// `fail` first and throws IoError when it says so.
+// (open, read, create, write, commit, remove, replace, dirsync, mkdir) asks
+// `fail` first and throws IoError when it says so. Steps may come from
+// several threads.
+//
+// It also keeps what a power cut would leave: the bytes each file has synced
+// and the directory entries as of their directory's last sync. durable(path)
+// is the file a cut at this moment would show; nothing not yet synced
+// survives it.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,16 +25,28 @@ namespace neb::test {
 class FaultFs final : public FileSystem {
 public:
   std::function<bool(std::string_view step, const Path& path)> fail;
-  int steps = 0;  // steps taken so far
+  // What an injected failure is.
+  enum class Failure { Io, AcrossVolumes, OutOfMemory } failure = Failure::Io;
+  // Called before each read, outside the lock (a slow disk).
+  std::function<void(const Path& path)> beforeRead;
+  // Called after each step that changes what a cut would leave, under the lock.
+  std::function<void()> afterChange;
 
   // Fails the step numbered k (0-based) and no other.
   void failStep(int k) {
-    steps = 0;
-    fail = [this, k](std::string_view, const Path&) { return steps - 1 == k; };
+    steps_ = 0;
+    fail = [this, k](std::string_view, const Path&) { return steps_ - 1 == k; };
   }
-  void check(std::string_view step, const Path& path) {
-    ++steps;
-    if (fail && fail(step, path)) throw IoError(path, std::string(step), "injected");
+  int steps() {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    return steps_;
+  }
+  // The file a power cut now would leave at path; nullopt when none.
+  std::optional<std::string> durable(const Path& path) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    const auto e = durableEntries_.find(key(path));
+    if (e == durableEntries_.end()) return known(path) ? durable(path) : std::nullopt;
+    return files_[e->second].synced;
   }
 
   bool fileExists(const Path& path) noexcept override { return os_.fileExists(path); }
@@ -34,16 +56,103 @@ public:
   }
   std::unique_ptr<WriteFile> createTruncate(const Path& path) override {
     check("create", path);
-    return std::make_unique<Writer>(*this, path, os_.createTruncate(path));
+    auto file = os_.createTruncate(path);
+    return std::make_unique<Writer>(*this, path, std::move(file), created(path));
   }
-  void removeFile(const Path& path) override { check("remove", path), os_.removeFile(path); }
-  void replaceFile(const Path& from, const Path& to) override { check("replace", to), os_.replaceFile(from, to); }
+  std::unique_ptr<WriteFile> createLocked(const Path& path) override {
+    check("create", path);
+    auto file = os_.createLocked(path);
+    return std::make_unique<Writer>(*this, path, std::move(file), created(path));
+  }
+  void removeFile(const Path& path) override {
+    check("remove", path);
+    os_.removeFile(path);
+    change([&] {
+      known(path);
+      entries_.erase(key(path));
+    });
+  }
+  void replaceFile(const Path& from, const Path& to) override {
+    check("replace", to);
+    os_.replaceFile(from, to);
+    moved(from, to);
+  }
+  void replaceKeepingAttributes(const Path& from, const Path& to) override {
+    check("replace", to);
+    os_.replaceKeepingAttributes(from, to);
+    moved(from, to);
+  }
+  void syncDirectory(const Path& dir) override {
+    check("dirsync", dir);
+    os_.syncDirectory(dir);
+    change([&] {
+      const Path d = key(dir.empty() ? Path(".") : dir);
+      for (auto it = durableEntries_.begin(); it != durableEntries_.end();)
+        it = Path(it->first).parent_path() == d && !entries_.count(it->first) ? durableEntries_.erase(it) : std::next(it);
+      for (const auto& [name, id] : entries_)
+        if (Path(name).parent_path() == d) durableEntries_[name] = id;
+    });
+  }
   void createDirectories(const Path& path) override { check("mkdir", path), os_.createDirectories(path); }
 
 private:
+  struct Inode {
+    std::string data;
+    std::string synced;
+  };
+
+  static std::string key(const Path& p) { return std::filesystem::absolute(p).lexically_normal().generic_string(); }
+
+  void check(std::string_view step, const Path& path) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    ++steps_;
+    if (!fail || !fail(step, path)) return;
+    if (failure == Failure::OutOfMemory) throw std::bad_alloc();
+    throw IoError(path, std::string(step), "injected", failure == Failure::AcrossVolumes);
+  }
+  template <class F>
+  void change(F f) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    f();
+    if (afterChange) afterChange();
+  }
+  // A file the model has not met yet was there, whole and synced, before.
+  bool known(const Path& path) {
+    const std::string k = key(path);
+    if (entries_.count(k) || durableEntries_.count(k)) return false;
+    if (!os_.fileExists(path)) return false;
+    const std::string bytes = os_.readAll(path);
+    files_[next_] = {bytes, bytes};
+    entries_[k] = durableEntries_[k] = next_++;
+    return true;
+  }
+  int created(const Path& path) {
+    int id = 0;
+    change([&] {
+      known(path);
+      const auto e = entries_.find(key(path));
+      if (e != entries_.end()) {
+        id = e->second;
+        files_[id].data.clear();
+      } else {
+        id = entries_[key(path)] = next_++;
+      }
+    });
+    return id;
+  }
+  void moved(const Path& from, const Path& to) {
+    change([&] {
+      known(from);
+      known(to);
+      entries_[key(to)] = entries_.at(key(from));
+      entries_.erase(key(from));
+    });
+  }
+
   struct Reader final : ReadFile {
     Reader(FaultFs& f, Path p, std::unique_ptr<ReadFile> r) : fs(f), path(std::move(p)), file(std::move(r)) {}
     std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+      if (fs.beforeRead) fs.beforeRead(path);
       fs.check("read", path);
       return file->readAt(offset, buffer, n);
     }
@@ -52,14 +161,29 @@ private:
     std::unique_ptr<ReadFile> file;
   };
   struct Writer final : WriteFile {
-    Writer(FaultFs& f, Path p, std::unique_ptr<WriteFile> w) : fs(f), path(std::move(p)), file(std::move(w)) {}
-    void write(const void* data, std::size_t n) override { fs.check("write", path), file->write(data, n); }
-    void commit() override { fs.check("commit", path), file->commit(); }
+    Writer(FaultFs& f, Path p, std::unique_ptr<WriteFile> w, int i) : fs(f), path(std::move(p)), file(std::move(w)), id(i) {}
+    void write(const void* data, std::size_t n) override {
+      fs.check("write", path);
+      file->write(data, n);
+      fs.change([&] { fs.files_[id].data.append(static_cast<const char*>(data), n); });
+    }
+    void commit() override {
+      fs.check("commit", path);
+      file->commit();
+      fs.change([&] { fs.files_[id].synced = fs.files_[id].data; });
+    }
     FaultFs& fs;
     Path path;
     std::unique_ptr<WriteFile> file;
+    int id;
   };
+
   OsFileSystem os_;
+  std::recursive_mutex lock_;
+  int steps_ = 0;
+  int next_ = 0;
+  std::map<int, Inode> files_;
+  std::map<std::string, int> entries_, durableEntries_;
 };
 
 }  // namespace neb::test
