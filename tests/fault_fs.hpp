@@ -28,7 +28,7 @@ public:
   // What an injected failure is.
   enum class Failure { Io, AcrossVolumes, OutOfMemory } failure = Failure::Io;
   // Called before each read, outside the lock (a slow disk).
-  std::function<void(const Path& path)> beforeRead;
+  std::function<void(const Path& path, std::uint64_t offset)> beforeRead;
   // Called after each step that changes what a cut would leave, under the lock.
   std::function<void()> afterChange;
 
@@ -152,7 +152,7 @@ private:
   struct Reader final : ReadFile {
     Reader(FaultFs& f, Path p, std::unique_ptr<ReadFile> r) : fs(f), path(std::move(p)), file(std::move(r)) {}
     std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
-      if (fs.beforeRead) fs.beforeRead(path);
+      if (fs.beforeRead) fs.beforeRead(path, offset);
       fs.check("read", path);
       return file->readAt(offset, buffer, n);
     }

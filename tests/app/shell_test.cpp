@@ -2,7 +2,10 @@
 // start-up, some clicks and the transcript of everything the window did.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -179,6 +182,15 @@ const Session kSessions[] = {
     {"work file cannot be replaced", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
      "=", {}, {}, "replace:Work.Txt"},
+    {"temporary file held by another run", "#01,%/LOG.DBS\r\n", 2, "LS",
+     kLoaded + "cap6:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" " \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: "
+               "\x82\xd9\x82\xa9\x82\xcc\x92\x8a\x8f\x6f\x8f\x88\x97\x9d\x82\xaa\x8e\x67\x97\x70\x92\x86\x82\xc5\x82\xb7\nend\n",
+     "=", {}, {}, "held"},
+    {"out of memory while writing", "#01,%/LOG.DBS\r\n", 2, "LS",
+     kLoaded + kRunStart + "idle\nbox:NEB01:\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\nend\n", "=", {}, {},
+     "!write:nebwdw.tmp"},
+    {"Stop while the log reads slowly", "#01,%/LOG.DBS\r\n", 2, "LS",
+     kLoaded + "cap6:2\noff0\noff4\noff2\noff3\nbusy\npump\n" HANDOFF, "=", {}, {}, "slow", 1},
     {"temporary file cannot be removed at unload", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n", "=", {}, {}, "remove:nebwdw.tmp", 1},
     {"marker lines removed, even after No", MARKER "\r\n#01,X\r\n  " MARKER "  \r\n" MARKER "x\r\n$JA", -1, "LX",
@@ -212,6 +224,21 @@ TEST(Shell, ScriptedSessions) {
     };
     if (s.qsos >= 0) makeLog();
     test::FaultFs files;
+    // "held": another run holds the temporary file; "slow": the log's records
+    // read only once the window has pumped.
+    std::unique_ptr<WriteFile> held;
+    if (s.failOn == "held") {
+      held = OsFileSystem().createLocked(root / "app" / "nebwdw.tmp");
+      held->write("first", 5);
+    }
+    std::mutex gate;
+    std::condition_variable opened;
+    bool open = s.failOn != "slow";
+    files.beforeRead = [&](const fs::path& p, std::uint64_t offset) {
+      std::unique_lock<std::mutex> hold(gate);
+      if (p.filename() == "LOG.DBS" && offset > 0) opened.wait_for(hold, std::chrono::seconds(10), [&] { return open; });
+    };
+    if (s.failOn[0] == '!') files.failure = test::FaultFs::Failure::OutOfMemory;
     ScriptedUi ui(files);
     ui.appDir = r + "/app";
     ui.argument = expand(s.argument, r);
@@ -229,13 +256,19 @@ TEST(Shell, ScriptedSessions) {
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
+      {
+        const std::lock_guard<std::mutex> hold(gate);
+        open = true;
+      }
+      opened.notify_all();
       // Stop at the first pump, the close box at a later one.
       if (pump == s.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
     };
     for (char c : s.clicks) {
       if (c != 'L' && !s.failOn.empty())
         files.fail = [&](std::string_view step, const fs::path& p) {
-          return s.failOn == std::string(step) + ":" + p.filename().string();
+          return s.failOn == std::string(step) + ":" + p.filename().string() ||
+                 s.failOn == "!" + std::string(step) + ":" + p.filename().string();
         };
       try {
         c == 'L' ? form.Form_Load() : c == 'S' ? form.Command1_Click() : c == 'H' ? form.hamlog_set_Click()
@@ -246,7 +279,10 @@ TEST(Shell, ScriptedSessions) {
     }
     EXPECT_EQ(ui.log, expand(s.transcript, r)) << s.name;
     EXPECT_EQ(readFile(root / "ENV.DAT"), expand(s.envAfter == "=" ? (s.env == "-" ? "" : s.env) : s.envAfter, r)) << s.name;
-    EXPECT_FALSE(fs::exists(root / "app" / "nebwdw.tmp") && s.failOn.rfind("remove", 0) != 0) << s.name;
+    EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), s.failOn.rfind("remove", 0) == 0 || held) << s.name;
+    if (held) {
+      EXPECT_EQ(readFile(root / "app" / "nebwdw.tmp"), "first") << s.name;
+    }
     EXPECT_FALSE(fs::exists(root / "ENV.tmp")) << s.name;
     const bool ran = ui.log.find("start:") != std::string::npos && s.clicks.find('S') != std::string::npos &&
                      s.unloadAtPump == 0;
@@ -296,6 +332,24 @@ TEST(EnvRewrite, CopyNameAndLineEnds) {
   };
   EXPECT_EQ(rewriteText("a\rb\nc\r\nx\r\n\r\nd", dropX), "a!\r\nb\nc!\r\n!\r\nd!\r\n");
   EXPECT_EQ(rewriteText("", dropX), "");
+}
+
+// The rewrite changes the file a link names, and keeps its permissions.
+TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
+  const fs::path root = fs::temp_directory_path() / ("neb-link-" + std::to_string(::getpid()));
+  fs::create_directories(root / "real");
+  writeFile(root / "real" / "ENV.DAT", "#01,A\r\nx\r\n");
+  fs::permissions(root / "real" / "ENV.DAT", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(root / "real" / "ENV.DAT", root / "ENV.DAT");
+  OsFileSystem files;
+  Env_Rewrite(files, (root / "ENV.DAT").native(),
+              [](std::string_view line) { return line == "x" ? std::nullopt : std::optional<std::string>(line); });
+  EXPECT_TRUE(fs::is_symlink(root / "ENV.DAT"));
+  EXPECT_EQ(readFile(root / "real" / "ENV.DAT"), "#01,A\r\n");
+  EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(root / "real"), {}), 1);
+  fs::remove_all(root);
 }
 
 }  // namespace

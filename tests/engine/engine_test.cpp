@@ -363,6 +363,21 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
   files.replaceFile(file, dir.path / "b");
   EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
+  // A locked file is another run's: a second lock fails and leaves it whole;
+  // one left behind is taken and emptied.
+  auto locked = files.createLocked(dir.path / "b");
+  locked->write("x", 1);
+  try {
+    files.createLocked(dir.path / "b");
+    ADD_FAILURE() << "a second lock";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.reason(), "\xe3\x81\xbb\xe3\x81\x8b\xe3\x81\xae\xe6\x8a\xbd\xe5\x87\xba\xe5\x87\xa6\xe7\x90\x86\xe3\x81\x8c"
+                          "\xe4\xbd\xbf\xe7\x94\xa8\xe4\xb8\xad\xe3\x81\xa7\xe3\x81\x99");  // ほかの抽出処理が使用中です
+  }
+  EXPECT_EQ(files.readAll(dir.path / "b"), "x");
+  locked.reset();
+  files.createLocked(dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "b"), "");
   EXPECT_FALSE(files.fileExists(file));
   files.removeFile(dir.path / "b");
   files.removeFile(dir.path / "b");

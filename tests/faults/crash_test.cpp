@@ -3,12 +3,15 @@
 // or the whole new one, never a mix, never missing.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "env_rewrite.hpp"
 #include "extraction.hpp"
@@ -25,6 +29,19 @@
 #include "random_log.hpp"
 
 extern char** environ;
+
+namespace neb {
+std::atomic<int> threadsToRefuse{0};  // the next thread starts fail with EAGAIN
+}  // namespace neb
+
+// Every thread start of this program passes here.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) noexcept {
+  using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+  for (int n = neb::threadsToRefuse; n > 0;)
+    if (neb::threadsToRefuse.compare_exchange_weak(n, n - 1)) return EAGAIN;
+  return real(thread, attr, start, arg);
+}
 
 namespace neb {
 namespace {
@@ -74,9 +91,12 @@ TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
   for (int k = 0;; ++k) {
     writeFile(d.work, "old\r\n");
     test::FaultFs files;
-    std::string step;
+    std::string step, trail;
     int seen = 0;
-    files.fail = [&](std::string_view name, const fs::path&) { return seen++ == k && (step = name, true); };
+    files.fail = [&](std::string_view name, const fs::path& p) {
+      trail += p.filename().string() + " ";
+      return seen++ == k && (step = name, true);
+    };
     bool failed = false;
     try {
       runExtraction(files, sink, job);
@@ -85,6 +105,8 @@ TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
       EXPECT_EQ(e.reason(), "injected") << k;
     }
     EXPECT_EQ(readFile(d.work), failed && step != "dirsync" ? "old\r\n" : fresh) << "step " << k << " " << step;
+    // Only a move to another volume is worth a copy.
+    EXPECT_EQ(trail.find("Work.Txt.nebwdw.tmp"), std::string::npos) << "step " << k << " " << step;
     EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app"), {}), 1) << "step " << k;
     EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app" / "data"), {}), 1) << "step " << k;
     if (files.steps() <= k) break;  // no step k: the run met no failure
@@ -113,6 +135,68 @@ TEST(EveryFileStepFails, TheRewriteKeepsTheOldFileOrPutsTheNewOne) {
     EXPECT_EQ(readFile(env), failed && step != "dirsync" ? "#01,A\r\ndrop\r\n$JA" : "#01,A+\r\n$JA+\r\n") << "step " << k;
     EXPECT_EQ(std::distance(fs::directory_iterator(d.root), {}), 2) << "step " << k;
     if (files.steps() <= k) break;
+  }
+}
+
+// The data directory on another volume: a copy beside the work file takes the
+// temporary file's place. Once it is in place the run has succeeded; when the
+// copy fails, the reason given is the first one.
+TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) {
+  Scratch d;
+  makeLog(d.root / "LOG.DBS", 4, 100);
+  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
+  OsFileSystem os;
+  Sink sink;
+  runExtraction(os, sink, job);
+  const std::string fresh = readFile(d.work);
+  const std::pair<const char*, bool> rows[] = {
+      {"", false}, {"remove:nebwdw.tmp", false}, {"write:Work.Txt.nebwdw.tmp", true}, {"replace:Work.Txt", true}};
+  for (const auto& [failOn, fails] : rows) {
+    writeFile(d.work, "old\r\n");
+    test::FaultFs files;
+    bool first = true;
+    files.fail = [&](std::string_view step, const fs::path& p) {
+      const bool moved = step == "replace" && std::exchange(first, false);
+      files.failure = moved ? test::FaultFs::Failure::AcrossVolumes : test::FaultFs::Failure::Io;
+      return moved || std::string(step) + ":" + p.filename().string() == failOn;
+    };
+    try {
+      runExtraction(files, sink, job);
+      EXPECT_FALSE(fails) << failOn;
+    } catch (const IoError& e) {
+      EXPECT_TRUE(fails) << failOn;
+      EXPECT_TRUE(e.crossesVolumes()) << failOn;
+    }
+    EXPECT_TRUE(readFile(d.work) == (fails ? "old\r\n" : fresh)) << failOn;
+    EXPECT_FALSE(fs::exists(d.root / "app" / "data" / "Work.Txt.nebwdw.tmp")) << failOn;
+  }
+}
+
+// A worker that cannot start is no failure: the calling thread decodes its
+// share, with the same bytes and messages.
+TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
+  struct Messages : MessageSink {
+    std::string all;
+    void showMessage(std::string_view text, std::string_view caption) override {
+      all.append(caption).append(": ").append(text) += '\n';
+    }
+  };
+  Scratch d;
+  makeLog(d.root / "LOG.DBS", 3, kQsos);
+  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
+  OsFileSystem os;
+  Messages first;
+  runExtraction(os, first, job);
+  const std::string fresh = readFile(d.work);
+  ASSERT_FALSE(first.all.empty());
+  for (const int refused : {1, 2}) {
+    fs::remove(d.work);
+    threadsToRefuse = refused;
+    Messages again;
+    runExtraction(os, again, job);
+    EXPECT_EQ(threadsToRefuse, 0) << refused;
+    EXPECT_TRUE(readFile(d.work) == fresh) << refused;
+    EXPECT_EQ(again.all, first.all) << refused;
   }
 }
 

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
 #include <filesystem>
 #include <random>
 
 #include "extraction.hpp"
+#include "fault_fs.hpp"
 #include "hamlog_gen.hpp"
 #include "random_log.hpp"
 
@@ -85,6 +90,47 @@ TEST(Parallel, SameBytesAndMessagesAsOneThread) {
     EXPECT_EQ(disk.readAll(dir / "W"), lines);
     EXPECT_FALSE(fs::exists(dir / "t"));
   }
+}
+
+// A chunk that reads slowly never keeps the calling thread from answering:
+// it is asked to wait again and again, and a Stop taken there ends the run at
+// once with the old work file kept.
+TEST(Parallel, TheCallerAnswersWhileAChunkReadsSlowly) {
+  struct Stop {};
+  struct Waiter final : QsoObserver, MessageSink {
+    std::mutex lock;
+    std::condition_variable changed;
+    int waits = 0;
+    void beforeQso(std::int32_t) override {}
+    void waiting() override {
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        ++waits;
+      }
+      changed.notify_all();
+      if (waits == 3) throw Stop{};
+    }
+    void showMessage(std::string_view, std::string_view) override {}
+  } waiter;
+  const fs::path dir = fs::path(::testing::TempDir()) / ("neb_slow_" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir);
+  gen::DatabaseWriter w(dir / "L.DBS", dir / "L.DBR");
+  gen::RandomLog log(4, false);
+  for (int i = 0; i < 3000; ++i) w.add(log.next());
+  w.finish();
+  std::ofstream(dir / "W") << "old";
+  test::FaultFs files;
+  files.beforeRead = [&](const fs::path& p, std::uint64_t offset) {
+    std::unique_lock<std::mutex> hold(waiter.lock);
+    if (p.extension() == ".DBS" && offset > 0)
+      waiter.changed.wait_for(hold, std::chrono::seconds(20), [&] { return waiter.waits >= 3; });
+  };
+  const ExtractJob job{(dir / "L.DBS").string(), {}, dir / "t", dir / "W"};
+  EXPECT_THROW(runExtraction(files, waiter, job, &waiter), Stop);
+  EXPECT_EQ(waiter.waits, 3);
+  EXPECT_EQ(files.readAll(dir / "W"), "old");
+  EXPECT_FALSE(fs::exists(dir / "t"));
+  fs::remove_all(dir);
 }
 
 }  // namespace
