@@ -294,40 +294,5 @@ TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
   EXPECT_GT(sawNew, 0) << "seed " << seed;
 }
 
-TEST(Kill, EnvironmentRewriteLeavesTheOldOrTheNewFile) {
-  Scratch d;
-  const fs::path env = d.root / "ENV.DAT";
-  std::string a, b;
-  for (int i = 0; i < 30000; ++i) {
-    a += "#01,A" + std::to_string(i) + "\r\n";
-    b += "#01,B" + std::to_string(i) + "\r\n";
-  }
-  writeFile(env, a);
-  const unsigned seed = std::random_device{}();
-  std::mt19937 rng(seed);
-  for (int i = 0; i < kills(); ++i) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      OsFileSystem os;
-      try {
-        for (;;)  // A to B and back, until killed
-          app::Env_Rewrite(os, env.native(), [](std::string_view line) -> std::optional<std::string> {
-            std::string s(line);
-            s[4] = s[4] == 'A' ? 'B' : 'A';
-            return s;
-          });
-      } catch (...) {
-      }
-      _exit(1);
-    }
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    const std::string now = readFile(env);
-    EXPECT_TRUE(now == a || now == b) << "seed " << seed << ", kill " << i << ": " << now.size() << " bytes";
-  }
-}
-
 }  // namespace
 }  // namespace neb

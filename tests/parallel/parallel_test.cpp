@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
-#include <condition_variable>
-#include <fstream>
-#include <mutex>
 #include <filesystem>
 #include <random>
 
@@ -31,23 +27,6 @@ struct Trace final : QsoObserver, MessageSink {
   void showMessage(std::string_view text, std::string_view caption) override {
     events.push_back(std::string(caption) + ": " + std::string(text));
   }
-};
-
-// A disk whose companion file fails past failFrom.
-struct FailingDisk final : OsFileSystem {
-  struct Read final : ReadFile {
-    Read(std::unique_ptr<ReadFile> f, std::uint64_t from) : file(std::move(f)), failFrom(from) {}
-    std::size_t readAt(std::uint64_t offset, void* b, std::size_t n) override {
-      return offset > failFrom ? throw IoError("L.DBR", "read", "broken") : file->readAt(offset, b, n);
-    }
-    std::unique_ptr<ReadFile> file;
-    std::uint64_t failFrom;
-  };
-  std::unique_ptr<ReadFile> openRead(const Path& p) override {
-    auto file = OsFileSystem::openRead(p);
-    return p.extension() == ".DBR" ? std::make_unique<Read>(std::move(file), failFrom) : std::move(file);
-  }
-  std::uint64_t failFrom = 0;
 };
 
 TEST(Parallel, SameBytesAndMessagesAsOneThread) {
@@ -84,53 +63,14 @@ TEST(Parallel, SameBytesAndMessagesAsOneThread) {
     // A Stop or a failure in the middle leaves the old work file alone.
     got.stopAt = static_cast<std::int32_t>(records / 2);
     EXPECT_ANY_THROW(runExtraction(disk, got, job, &got));
-    FailingDisk failing;
-    failing.failFrom = w.companionSize() / 2;
+    test::FaultFs failing;  // the companion file fails half-way
+    failing.fail = [reads = 0](std::string_view step, const fs::path& p) mutable {
+      return step == "read" && p.extension() == ".DBR" && ++reads == 3;
+    };
     EXPECT_THROW(runExtraction(failing, got, job), IoError);
     EXPECT_EQ(disk.readAll(dir / "W"), lines);
     EXPECT_FALSE(fs::exists(dir / "t"));
   }
-}
-
-// A chunk that reads slowly never keeps the calling thread from answering:
-// it is asked to wait again and again, and a Stop taken there ends the run at
-// once with the old work file kept.
-TEST(Parallel, TheCallerAnswersWhileAChunkReadsSlowly) {
-  struct Stop {};
-  struct Waiter final : QsoObserver, MessageSink {
-    std::mutex lock;
-    std::condition_variable changed;
-    int waits = 0;
-    void beforeQso(std::int32_t) override {}
-    void waiting() override {
-      {
-        const std::lock_guard<std::mutex> hold(lock);
-        ++waits;
-      }
-      changed.notify_all();
-      if (waits == 3) throw Stop{};
-    }
-    void showMessage(std::string_view, std::string_view) override {}
-  } waiter;
-  const fs::path dir = fs::path(::testing::TempDir()) / ("neb_slow_" + std::to_string(std::random_device{}()));
-  fs::create_directories(dir);
-  gen::DatabaseWriter w(dir / "L.DBS", dir / "L.DBR");
-  gen::RandomLog log(4, false);
-  for (int i = 0; i < 3000; ++i) w.add(log.next());
-  w.finish();
-  std::ofstream(dir / "W") << "old";
-  test::FaultFs files;
-  files.beforeRead = [&](const fs::path& p, std::uint64_t offset) {
-    std::unique_lock<std::mutex> hold(waiter.lock);
-    if (p.extension() == ".DBS" && offset > 0)
-      waiter.changed.wait_for(hold, std::chrono::seconds(20), [&] { return waiter.waits >= 3; });
-  };
-  const ExtractJob job{(dir / "L.DBS").string(), {}, dir / "t", dir / "W"};
-  EXPECT_THROW(runExtraction(files, waiter, job, &waiter), Stop);
-  EXPECT_EQ(waiter.waits, 3);
-  EXPECT_EQ(files.readAll(dir / "W"), "old");
-  EXPECT_FALSE(fs::exists(dir / "t"));
-  fs::remove_all(dir);
 }
 
 }  // namespace
