@@ -29,8 +29,11 @@ std::string rewriteText(std::string_view bytes, const LineRule& rule);
 NativeString rewriteCopyPath(const NativeString& envPath);
 
 // Builds the new text in the copy, makes it durable and puts it in place of
-// the environment file in one step. Throws IoError; the environment file is
-// then exactly as before and the copy is gone.
+// the environment file (of the file a link names) in one step, keeping the
+// file's permissions and attributes. Throws IoError; the environment file is
+// then exactly as before and the copy is gone, except when only the sync of
+// its directory failed: then the new text is in place but may not survive a
+// power cut.
 void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule);
 
 }  // namespace neb::app
