@@ -104,6 +104,7 @@ TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
       failed = true;
       EXPECT_EQ(e.reason(), "injected") << k;
     }
+    EXPECT_EQ(failed, !step.empty()) << "step " << k << " " << step;  // every failure is reported
     EXPECT_EQ(readFile(d.work), failed && step != "dirsync" ? "old\r\n" : fresh) << "step " << k << " " << step;
     // Only a move to another volume is worth a copy.
     EXPECT_EQ(trail.find("Work.Txt.nebwdw.tmp"), std::string::npos) << "step " << k << " " << step;
