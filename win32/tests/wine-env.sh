@@ -53,7 +53,9 @@ timeout -k 5 180 wineboot -i >"$WORK/wineboot.log" 2>&1 || { log "FAIL: wineboot
 # wine-settings.reg (UTF-16LE with a BOM and CR LF, or regedit garbles the
 # Japanese names): no window manager, so unmanaged windows (a managed one
 # stalls each time a box closes); no crash dialog, which would block forever;
-# the Japanese fonts under their Windows names.
+# the Japanese fonts under their Windows names; Marlett, which draws the
+# caption buttons (Debian's Wine leaves the prefix's Fonts folder empty and
+# never reads its own fonts from /usr/share/wine/fonts).
 timeout -k 5 60 wine regedit /S "Z:${ROOT//\//\\}\\win32\\tests\\wine-settings.reg" || { log "FAIL: regedit"; exit 1; }
 timeout -k 5 60 wineserver -w
 # One wineserver for the whole run: each program then starts in a fraction of a second.

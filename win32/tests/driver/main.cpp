@@ -353,12 +353,21 @@ private:
         return check(same, "Label3 shows the QSO count on screen during the copy");
       }
       case Op::Alive: Sleep(300); return check(running(), "window still open");
-      case Op::Shot: {
-        if (o_.shots.empty()) return true;
+      case Op::Shot: {  // n 1: the main window alone, its boxes moved off it first
+        if (o_.shots.empty() || a.empty()) return true;
         RECT r{}, part;
-        for (HWND h : windowsOf(proc_.dwProcessId))
-          if (GetWindowRect(h, &part)) UnionRect(&r, &r, &part);
-        Sleep(400);  // a window just found may not have painted yet
+        if (st.n == 1) {
+          GetWindowRect(main_, &r);
+          for (HWND h : windowsOf(proc_.dwProcessId))
+            if (h != main_ && GetWindowRect(h, &part) && IntersectRect(&part, &part, &r)) {
+              SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+              waitFor([&] { return GetWindowRect(h, &part) && part.left == 0 && part.top == 0; });
+            }
+        } else {
+          for (HWND h : windowsOf(proc_.dwProcessId))
+            if (GetWindowRect(h, &part)) UnionRect(&r, &r, &part);
+        }
+        Sleep(400);  // a window just found or uncovered may not have painted yet
         saveBmp(r, o_.shots + L"\\" + a + L".bmp");
         return true;
       }
@@ -393,8 +402,9 @@ const std::wstring kAsk = L"HAMLOG ファイルが見つかりません探しま
 const std::wstring kMarker = L"###初期設定済み###";
 const std::wstring kOld = L"\"NEBWD\",\"old\"\n";
 
-// A run held on the box of QSO 120 of a large log, then ended by `end`.
-std::vector<Step> interrupted(Step end) {
+// A run held on the box of QSO 120 of a large log, then ended by `end`;
+// a shot of the window at that moment when `shot` names one.
+std::vector<Step> interrupted(Step end, const std::wstring& shot = L"") {
   return {{Op::Log, 1000000, L"%S\\BIG.DBS", L"120=9"},
           {Op::File, 0, L"%D\\ENV.DAT", L"#01,%S\\BIG.DBS\n$JA\n"},
           {Op::File, 0, L"%D\\data\\Work.Txt", kOld},
@@ -404,6 +414,7 @@ std::vector<Step> interrupted(Step end) {
           {Op::Text, kLabel3, L"100"}, {Op::Text, kLabel2, L"1000000"}, {Op::Exists, 1, L"%D\\nebwdw.tmp"},
           {Op::Enabled, kCommand1, L"0"}, {Op::Enabled, kCheck1, L"0"}, {Op::Enabled, kCheck2, L"0"},
           {Op::Enabled, kCommand2, L"1"},
+          {Op::Shot, 1, shot},
           {Op::Answer, IDOK},
           end,
           {Op::Handoff},
@@ -421,7 +432,7 @@ std::vector<Scenario> scenarios() {
         {Op::Text, kCheck1, L"/JA1 =>  /1  変換"}, {Op::Text, kCheck2, L"モード 形式変換"},
         {Op::Text, kFrame1, L"データ抽出"}, {Op::Text, kFrame2, L"件数"},
         {Op::Text, kLabel2, L""}, {Op::Text, kLabel3, L""},
-        {Op::Enabled, kCheck2, L"0"}, {Op::Centred}, {Op::Shot, 0, L"main-window"},
+        {Op::Enabled, kCheck2, L"0"}, {Op::Centred}, {Op::Shot, 1, L"main-window"},
         {Op::Tick, kCheck1}, {Op::Click, kCommand1},
         {Op::Box, 0, L"交信番号 2 の交信周波数は 無効です\n9", L"NEB01"},
         {Op::Text, kLabel3, L"2"}, {Op::Shot, 0, L"frequency-box"}, {Op::Answer, IDOK},
@@ -441,7 +452,7 @@ std::vector<Scenario> scenarios() {
         {Op::Count},
         {Op::Handoff},
         {Op::Exists, 0, L"%D\\nebwdw.tmp"}, {Op::Cli, 3}}},
-      {"stop", L"", interrupted({Op::Enter, kCommand2})},
+      {"stop", L"", interrupted({Op::Enter, kCommand2}, L"main-window-running")},
       {"close-box", L"", interrupted({Op::Close})},
       {"startup-no", L"",
        {{Op::Log, 75, L"%D\\B\\hamlog.dbs"},
