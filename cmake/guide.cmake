@@ -23,15 +23,16 @@ add_custom_command(
           ${PROJECT_SOURCE_DIR}/cmake/notepad-text.cmake
   VERBATIM)
 
-# east_asian_line_breaks: a source line break between two Japanese
-# characters is no space in the browser.
+# east_asian_line_breaks and cmake/guide-html.lua: a source line break
+# inside Japanese text is no space in the browser.
 add_custom_command(
   OUTPUT ${NEB_GUIDE_HTML}
   COMMAND ${PANDOC} -f markdown+east_asian_line_breaks-raw_tex -t html5 --wrap=none --self-contained
+          --lua-filter=${PROJECT_SOURCE_DIR}/cmake/guide-html.lua
           --resource-path=${NEB_GUIDE_IMAGES} -c ${PROJECT_SOURCE_DIR}/docs/guide.css
           -V lang=ja --metadata "pagetitle=NEB01 使い方"
           -o ${NEB_GUIDE_HTML} ${NEB_GUIDE_SOURCE}
-  DEPENDS ${NEB_GUIDE_SOURCE} ${PROJECT_SOURCE_DIR}/docs/guide.css
+  DEPENDS ${NEB_GUIDE_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/guide-html.lua ${PROJECT_SOURCE_DIR}/docs/guide.css
           ${NEB_GUIDE_IMAGES}/main-window.png ${NEB_GUIDE_IMAGES}/main-window-running.png
   VERBATIM)
 
