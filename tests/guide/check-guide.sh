@@ -6,6 +6,9 @@
 set -u
 txt=$1 html=$2 md=$3
 status=0
+for f in "$txt" "$html"; do
+  [ -f "$f" ] || { echo "FAIL: $f is missing (is pandoc installed?)"; exit 1; }
+done
 
 perl -e '
   local $/; open my $f, "<:raw", $ARGV[0] or die; my $t = <$f>;
