@@ -1,17 +1,8 @@
 # What a user gets. Windows: a zip (cmake --build build-win --target package)
-# with the two programs and the Japanese guide. Linux: cmake --install puts
-# neb01-extract, neb01-gen and the man page under the prefix.
+# with the two programs and the Japanese guide (made by cmake/guide.cmake).
+# Linux: cmake --install puts neb01-extract, neb01-gen and the man page under
+# the prefix.
 if(WIN32)
-  # The guide as Notepad reads it best: UTF-8 with a byte order mark, CR LF.
-  set(NEB_GUIDE_TXT ${CMAKE_BINARY_DIR}/neb01-guide-ja.txt)
-  add_custom_command(
-    OUTPUT ${NEB_GUIDE_TXT}
-    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/docs/guide-ja.md -DOUT=${NEB_GUIDE_TXT}
-            -P ${PROJECT_SOURCE_DIR}/cmake/notepad-text.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide-ja.md ${PROJECT_SOURCE_DIR}/cmake/notepad-text.cmake
-    VERBATIM)
-  add_custom_target(neb01-guide ALL DEPENDS ${NEB_GUIDE_TXT})
-
   # Everything at the top of the zip's one folder: the user copies the
   # programs into the suite's directory. The suite's own files stay out.
   install(TARGETS neb01 neb01-extract RUNTIME DESTINATION .)
