@@ -346,6 +346,7 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
       {{(dir_ / "missing.env").string()}, "missing.env: the environment file does not exist\n"},
       {{"-o", dbs.string(), "--hamlog", dbs.string()}, "input file"},
       {{"-o", companionPath(dbs).string(), "--hamlog", dbs.string()}, "input file"},
+      {{"-o", base + "none/w.txt", "--hamlog", dbs.string()}, base + "none/w.txt.nebwdw.tmp "},  // no folder made
       {{"--hamlog", base + "SHORT.DBS"}, "SHORT.DBS"},
   };
   for (const auto& c : cases) {
