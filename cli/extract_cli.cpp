@@ -267,7 +267,7 @@ int run(const Options& o, const Path& programDir, Console& console, Language lan
 
 int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console,
                   Language lang) {
-  const std::string name = "neb01-extract: ";
+  const std::string prefix = "neb01-extract: ";
   try {
     const Options o = parseArgs(args, lang);
     return run(o, programDir, console, lang);
@@ -275,7 +275,7 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
     console.out(a.text);
     return 0;
   } catch (const UsageError& e) {
-    console.err(oneLine(name + e.text) + say(lang, Msg::Usage));
+    console.err(oneLine(prefix + e.text) + say(lang, Msg::Usage));
     return kExitUsage;
   } catch (const Failure& e) {
     console.err(oneLine(e.text));
@@ -284,13 +284,13 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
     console.err(oneLine(sjisToUtf8Lossy(e.message())));
     return kExitFailed;
   } catch (const Interrupted&) {
-    console.err(oneLine(name + say(lang, Msg::Interrupted)));
+    console.err(oneLine(prefix + say(lang, Msg::Interrupted)));
     return kExitInterrupted;
   } catch (const std::bad_alloc&) {
-    console.err(oneLine(name + say(lang, Msg::OutOfMemory)));
+    console.err(oneLine(prefix + say(lang, Msg::OutOfMemory)));
     return kExitFailed;
   } catch (const std::exception& e) {
-    console.err(oneLine(name + e.what()));
+    console.err(oneLine(prefix + e.what()));
     return kExitFailed;
   }
 }

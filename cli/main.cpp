@@ -90,8 +90,8 @@ neb::cli::Language userLanguage() {
 #else
   // The order in which the C library looks for the language of messages.
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const std::string_view value = std::getenv(name) ? std::getenv(name) : "";
-    if (!value.empty()) return value.substr(0, 2) == "ja" ? Language::Japanese : Language::English;
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string_view(value).starts_with("ja") ? Language::Japanese : Language::English;
   }
   return Language::English;
 #endif

@@ -378,6 +378,7 @@ TEST_F(Cli, WithoutAppDirTheProgramsOwnDirectoryIsUsed) {
   const Result r = run({"-q", "--hamlog", dbs.string()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(splitLines(readBytes(workFile())).size(), 1u);
+  EXPECT_EQ(r.out, "1 QSO written to " + workFile().string() + "\n");
 }
 
 TEST_F(Cli, OutputOptionWritesOnlyThatFile) {
