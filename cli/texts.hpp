@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 
