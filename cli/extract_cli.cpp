@@ -15,25 +15,9 @@
 #include "hamlog_database.hpp"
 #include "message_sink.hpp"
 #include "mode_table.hpp"
+#include "texts.hpp"
 
 namespace neb::cli {
-
-const char* const kUsage =
-    "usage: neb01-extract [-a|--area-suffix] [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] ENV_FILE\n"
-    "       neb01-extract [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] --hamlog DBS_PATH\n"
-    "\n"
-    "Writes one line per HAMLOG QSO into the work file DIR/data/Work.Txt (or FILE).\n"
-    "  ENV_FILE            the suite's environment file: HAMLOG path (#01) and area prefixes ($)\n"
-    "  --hamlog DBS_PATH   the HAMLOG record file, without an environment file\n"
-    "  -a, --area-suffix   portable area designators such as JA1 become 1\n"
-    "  -m, --mode-convert  modes converted through DIR/Mode.txt\n"
-    "  --app-dir DIR       the application directory (default: the program's directory)\n"
-    "  -o, --output FILE   the work file to replace\n"
-    "  -q, --quiet         no progress bar\n"
-    "  -h, --help          this text\n"
-    "  --version           the program's version\n"
-    "Exit status: 0 work file replaced, 1 failure (work file untouched), 2 usage error,\n"
-    "130 interrupted.\n";
 
 volatile std::sig_atomic_t interruptRequested = 0;
 
@@ -67,29 +51,41 @@ struct Options {
 std::string utf8(const NativeString& s) { return nativeToUtf8(s); }
 std::string utf8(const Path& p) { return nativeToUtf8(p.native()); }
 
-// "環境ﾌｧｲﾙが見当たりません" as the suite words it, and our own texts.
-constexpr std::string_view kEnvMissing = "\xE7\x92\xB0\xE5\xA2\x83\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99"
-                                         "\xE3\x81\x8C\xE8\xA6\x8B\xE5\xBD\x93\xE3\x81\x9F\xE3\x82\x8A\xE3\x81\xBE"
-                                         "\xE3\x81\x9B\xE3\x82\x93";
+// One line per message, so that a script can pick out a QSO number: the
+// engine's messages hold line breaks meant for a message box.
+std::string oneLine(std::string_view text) {
+  std::string line;
+  bool gap = false;
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') {
+      gap = true;
+      continue;
+    }
+    if (gap && !line.empty()) line += ' ';
+    gap = false;
+    line += c;
+  }
+  return line + '\n';
+}
 
-Options parseArgs(const std::vector<NativeString>& args) {
+Options parseArgs(const std::vector<NativeString>& args, Language lang) {
   Options o;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const NativeString& a = args[i];
     const std::string name = utf8(a);
     auto value = [&](std::optional<NativeString>& slot) {
-      if (slot) throw UsageError{name + " given twice"};
-      if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
+      if (slot) throw UsageError{say(lang, Msg::GivenTwice, {name})};
+      if (i + 1 >= args.size()) throw UsageError{say(lang, Msg::NeedsValue, {name})};
       slot = args[++i];
     };
     if (optionsEnded || a.empty() || a[0] != NEB_NATIVE('-') || a == NEB_NATIVE("-")) {
-      if (o.envFile) throw UsageError{"more than one ENV_FILE"};
+      if (o.envFile) throw UsageError{say(lang, Msg::TwoEnvFiles)};
       o.envFile = a;
     } else if (a == NEB_NATIVE("--")) {
       optionsEnded = true;
     } else if (a == NEB_NATIVE("--help") || a == NEB_NATIVE("-h")) {
-      throw Answer{kUsage};
+      throw Answer{say(lang, Msg::Usage)};
     } else if (a == NEB_NATIVE("--version")) {
       throw Answer{"neb01-extract " NEB_VERSION "\n"};
     } else if (a == NEB_NATIVE("--area-suffix")) {
@@ -110,17 +106,17 @@ Options parseArgs(const std::vector<NativeString>& args) {
         if (a[k] == NEB_NATIVE('a')) o.areaSuffix = true;
         else if (a[k] == NEB_NATIVE('m')) o.modeConvert = true;
         else if (a[k] == NEB_NATIVE('q')) o.quiet = true;
-        else throw UsageError{"unknown option " + name};
+        else throw UsageError{say(lang, Msg::UnknownOption, {name})};
       }
     } else {
-      throw UsageError{"unknown option " + name};
+      throw UsageError{say(lang, Msg::UnknownOption, {name})};
     }
   }
-  if (o.hamlog && o.envFile) throw UsageError{"ENV_FILE and --hamlog exclude each other"};
-  if (!o.hamlog && !o.envFile) throw UsageError{"no ENV_FILE and no --hamlog"};
-  if (o.hamlog && o.areaSuffix) throw UsageError{"-a needs the area prefixes of an ENV_FILE"};
-  if (o.appDir && o.appDir->empty()) throw UsageError{"--app-dir is empty"};
-  if (o.output && o.output->empty()) throw UsageError{"--output is empty"};
+  if (o.hamlog && o.envFile) throw UsageError{say(lang, Msg::EnvAndHamlog)};
+  if (!o.hamlog && !o.envFile) throw UsageError{say(lang, Msg::NoInput)};
+  if (o.hamlog && o.areaSuffix) throw UsageError{say(lang, Msg::AreaNeedsEnv)};
+  if (o.appDir && o.appDir->empty()) throw UsageError{say(lang, Msg::EmptyAppDir)};
+  if (o.output && o.output->empty()) throw UsageError{say(lang, Msg::EmptyOutput)};
   return o;
 }
 
@@ -130,9 +126,7 @@ public:
   explicit ConsoleSink(Console& console) : console_(console) {}
   void showMessage(std::string_view text, std::string_view /*caption*/) override {
     if (beforeMessage) beforeMessage();
-    std::string line = sjisToUtf8Lossy(text);
-    line += '\n';
-    console_.err(line);
+    console_.err(oneLine(sjisToUtf8Lossy(text)));
   }
   std::function<void()> beforeMessage;
 
@@ -150,20 +144,23 @@ public:
     if (interruptRequested) throw Interrupted{};
     if (!show_ || (n & 0x3FF) != 1) return;
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+    if (width_ > 0 && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
     draw(n);
   }
 
+  // Blanks over the bar rather than ESC [K: the classic Windows console
+  // shows escape codes as text unless virtual-terminal processing is on, and
+  // turning that on would need the mode restored on every way out.
   void clear() {
-    if (!drawn_) return;
-    console_.err("\r\x1B[K");
-    drawn_ = false;
+    if (width_ == 0) return;
+    console_.err("\r" + std::string(width_, ' ') + "\r");
+    width_ = 0;
   }
 
 private:
   void draw(std::int32_t n) {
-    std::string line = "\r";
+    std::string line;
     if (total_ > 0) {
       constexpr int width = 30;
       const auto filled = static_cast<int>(static_cast<std::int64_t>(n) * width / total_);
@@ -174,14 +171,14 @@ private:
     }
     line += std::to_string(n);
     if (total_ > 0) line += " / " + std::to_string(total_);
-    console_.err(line);
-    drawn_ = true;
+    console_.err("\r" + line);
+    width_ = line.size();
   }
 
   Console& console_;
   bool show_;
   std::int32_t total_;
-  bool drawn_ = false;
+  std::size_t width_ = 0;  // of the bar on screen, 0 when there is none
   std::chrono::steady_clock::time_point last_{};
 };
 
@@ -200,14 +197,14 @@ std::int32_t announcedCount(FileSystem& fs, const std::string& hamlogPath) {
 
 Path withSuffix(const NativeString& file, const NativeString& suffix) { return Path(file + suffix); }
 
-int run(const Options& o, const Path& programDir, Console& console) {
+int run(const Options& o, const Path& programDir, Console& console, Language lang) {
   OsFileSystem fs;
   const Path appDir = o.appDir ? Path(*o.appDir) : programDir;
 
   ModeTable modes;
   if (o.modeConvert) {
     const Path modeFile = appDir / NEB_NATIVE("Mode.txt");
-    if (!fs.fileExists(modeFile)) throw UsageError{"-m needs the mode table " + utf8(modeFile) + ", which does not exist"};
+    if (!fs.fileExists(modeFile)) throw UsageError{say(lang, Msg::NoModeTable, {utf8(modeFile)})};
     modes.load(fs.readAll(modeFile));
   }
 
@@ -215,14 +212,14 @@ int run(const Options& o, const Path& programDir, Console& console) {
   std::string hamlogPath;  // Shift_JIS
   if (o.envFile) {
     const Path envPath(*o.envFile);
-    if (!fs.fileExists(envPath)) throw Failure{std::string(kEnvMissing) + ": " + utf8(envPath)};
+    if (!fs.fileExists(envPath)) throw Failure{say(lang, Msg::EnvMissing, {utf8(envPath)})};
     env = readEnvItems(fs.readAll(envPath));
     if (!env.hamlogPath)
-      throw Failure{utf8(envPath) + ": no HAMLOG file is defined (no \"#01\" item followed by a path)"};
+      throw Failure{say(lang, Msg::NoHamlogDefined, {utf8(envPath)})};
     hamlogPath = *env.hamlogPath;
   } else {
     const auto sjis = nativeToSjis(*o.hamlog);
-    if (!sjis) throw Failure{utf8(*o.hamlog) + ": the HAMLOG path cannot be written in Shift_JIS"};
+    if (!sjis) throw Failure{say(lang, Msg::NotShiftJis, {utf8(*o.hamlog)})};
     hamlogPath = *sjis;
   }
 
@@ -248,7 +245,7 @@ int run(const Options& o, const Path& programDir, Console& console) {
   for (const Path& input : inputs) {
     std::error_code ec;
     if (std::filesystem::equivalent(job.workPath, input, ec) || std::filesystem::equivalent(job.tempPath, input, ec))
-      throw Failure{utf8(job.workPath) + ": the work file would replace an input file, " + utf8(input)};
+      throw Failure{say(lang, Msg::ReplacesInput, {utf8(job.workPath), utf8(input)})};
   }
 
   const bool showProgress = !o.quiet && console.errIsTerminal();
@@ -260,38 +257,40 @@ int run(const Options& o, const Path& programDir, Console& console) {
   progress.clear();
   if (!result.opened) return kExitFailed;
 
-  console.out(std::to_string(result.extract.written) +
-              " \xE4\xBB\xB6\xE3\x81\xAE\xE4\xBA\xA4\xE4\xBF\xA1\xE3\x82\x92 " + utf8(job.workPath) +
-              " \xE3\x81\xAB\xE6\x9B\xB8\xE3\x81\x8D\xE5\x87\xBA\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\n");  // 件の交信を … に書き出しました
+  const auto written = result.extract.written;
+  console.out(say(lang, written == 1 ? Msg::WrittenOne : Msg::Written, {std::to_string(written), utf8(job.workPath)}) +
+              "\n");
   return kExitReplaced;
 }
 
 }  // namespace
 
-int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console) {
+int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console,
+                  Language lang) {
+  const std::string prefix = "neb01-extract: ";
   try {
-    const Options o = parseArgs(args);
-    return run(o, programDir, console);
+    const Options o = parseArgs(args, lang);
+    return run(o, programDir, console, lang);
   } catch (const Answer& a) {
     console.out(a.text);
     return 0;
   } catch (const UsageError& e) {
-    console.err("neb01-extract: " + e.text + "\n" + kUsage);
+    console.err(oneLine(prefix + e.text) + say(lang, Msg::Usage));
     return kExitUsage;
   } catch (const Failure& e) {
-    console.err(e.text + "\n");
+    console.err(oneLine(e.text));
     return kExitFailed;
   } catch (const IoError& e) {
-    console.err(sjisToUtf8Lossy(e.message()) + "\n");
+    console.err(oneLine(sjisToUtf8Lossy(e.message())));
     return kExitFailed;
   } catch (const Interrupted&) {
-    console.err("neb01-extract: interrupted; the work file is unchanged\n");
+    console.err(oneLine(prefix + say(lang, Msg::Interrupted)));
     return kExitInterrupted;
   } catch (const std::bad_alloc&) {
-    console.err("neb01-extract: out of memory; the work file is unchanged\n");
+    console.err(oneLine(prefix + say(lang, Msg::OutOfMemory)));
     return kExitFailed;
   } catch (const std::exception& e) {
-    console.err(std::string("neb01-extract: ") + e.what() + "\n");
+    console.err(oneLine(prefix + e.what()));
     return kExitFailed;
   }
 }

@@ -26,13 +26,16 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;
 
-extern const char* const kUsage;
+// The language of the program's own texts, chosen by main.cpp from the
+// user's settings.
+enum class Language { English, Japanese };
 
 // Set from a signal handler; the run stops before the next QSO, removes its
 // temporary file and leaves the work file as it was.
 extern volatile std::sig_atomic_t interruptRequested;
 
 // args: the arguments without the program's name.
-int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console);
+int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console,
+                  Language language);
 
 }  // namespace neb::cli

@@ -1,7 +1,7 @@
 // The operating system's side of neb01-extract: arguments, console, signals.
 #include <csignal>
 #include <cstdio>
-#include <string>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,12 +82,27 @@ neb::Path programDir(const neb::NativeChar* argv0) {
 #endif
 }
 
+// Japanese for a Japanese user, English for everyone else.
+neb::cli::Language userLanguage() {
+  using neb::cli::Language;
+#ifdef _WIN32
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese : Language::English;
+#else
+  // The order in which the C library looks for the language of messages.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string_view(value).starts_with("ja") ? Language::Japanese : Language::English;
+  }
+  return Language::English;
+#endif
+}
+
 int run(int argc, neb::NativeChar** argv) {
   std::signal(SIGINT, onInterrupt);
   std::signal(SIGTERM, onInterrupt);
   std::vector<neb::NativeString> args(argv + 1, argv + argc);
   StdConsole console;
-  return neb::cli::runExtractCli(args, programDir(argc > 0 ? argv[0] : NEB_NATIVE("")), console);
+  return neb::cli::runExtractCli(args, programDir(argc > 0 ? argv[0] : NEB_NATIVE("")), console, userLanguage());
 }
 
 }  // namespace

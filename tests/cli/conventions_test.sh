@@ -4,6 +4,7 @@
 # Usage: conventions_test.sh BUILD_DIR
 set -u
 build="$1" tmp="$(mktemp -d)" fails=0
+unset LC_ALL LC_MESSAGES; export LANG=C  # the English texts
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 # A stream holds exactly WANT (_ for a blank, - for nothing), or begins with it when it ends in *.
