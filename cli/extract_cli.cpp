@@ -149,6 +149,11 @@ public:
     draw(n);
   }
 
+  // An interrupt does not wait for a slow chunk either.
+  void waiting() override {
+    if (interruptRequested) throw Interrupted{};
+  }
+
   // Blanks over the bar rather than ESC [K: the classic Windows console
   // shows escape codes as text unless virtual-terminal processing is on, and
   // turning that on would need the mode restored on every way out.
