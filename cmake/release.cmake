@@ -1,7 +1,6 @@
 # What a user gets. Windows: a zip (cmake --build build-win --target package)
 # with the two programs, the Japanese guide (cmake/guide.cmake) and the
-# release texts, and its
-# SHA-256 beside it. Linux: cmake --install puts neb01-extract, neb01-gen and
+# release texts, and its SHA-256 beside it. Linux: cmake --install puts neb01-extract, neb01-gen and
 # the man page under the prefix.
 if(WIN32)
   # The release texts with Windows line ends; the mode table sample in

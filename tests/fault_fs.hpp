@@ -9,6 +9,7 @@
 // survives it.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,10 +38,7 @@ public:
     steps_ = 0;
     fail = [this, k](std::string_view, const Path&) { return steps_ - 1 == k; };
   }
-  int steps() {
-    const std::lock_guard<std::recursive_mutex> hold(lock_);
-    return steps_;
-  }
+  int steps() const { return steps_; }
   // The file a power cut now would leave at path; nullopt when none.
   std::optional<std::string> durable(const Path& path) {
     const std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -54,33 +52,15 @@ public:
     check("open", path);
     return std::make_unique<Reader>(*this, path, os_.openRead(path));
   }
-  std::unique_ptr<WriteFile> createTruncate(const Path& path) override {
-    check("create", path);
-    auto file = os_.createTruncate(path);
-    return std::make_unique<Writer>(*this, path, std::move(file), created(path));
-  }
-  std::unique_ptr<WriteFile> createLocked(const Path& path) override {
-    check("create", path);
-    auto file = os_.createLocked(path);
-    return std::make_unique<Writer>(*this, path, std::move(file), created(path));
-  }
+  std::unique_ptr<WriteFile> createTruncate(const Path& path) override { return create(path, false); }
+  std::unique_ptr<WriteFile> createLocked(const Path& path) override { return create(path, true); }
   void removeFile(const Path& path) override {
-    check("remove", path);
-    os_.removeFile(path);
-    change([&] {
-      known(path);
-      entries_.erase(key(path));
-    });
+    check("remove", path), os_.removeFile(path);
+    change([&] { (void)known(path), entries_.erase(key(path)); });
   }
-  void replaceFile(const Path& from, const Path& to) override {
-    check("replace", to);
-    os_.replaceFile(from, to);
-    moved(from, to);
-  }
+  void replaceFile(const Path& from, const Path& to) override { check("replace", to), os_.replaceFile(from, to), moved(from, to); }
   void replaceKeepingAttributes(const Path& from, const Path& to) override {
-    check("replace", to);
-    os_.replaceKeepingAttributes(from, to);
-    moved(from, to);
+    check("replace", to), os_.replaceKeepingAttributes(from, to), moved(from, to);
   }
   void syncDirectory(const Path& dir) override {
     check("dirsync", dir);
@@ -126,7 +106,9 @@ private:
     entries_[k] = durableEntries_[k] = next_++;
     return true;
   }
-  int created(const Path& path) {
+  std::unique_ptr<WriteFile> create(const Path& path, bool locked) {
+    check("create", path);
+    auto file = locked ? os_.createLocked(path) : os_.createTruncate(path);
     int id = 0;
     change([&] {
       known(path);
@@ -138,7 +120,7 @@ private:
         id = entries_[key(path)] = next_++;
       }
     });
-    return id;
+    return std::make_unique<Writer>(*this, path, std::move(file), id);
   }
   void moved(const Path& from, const Path& to) {
     change([&] {
@@ -180,7 +162,7 @@ private:
 
   OsFileSystem os_;
   std::recursive_mutex lock_;
-  int steps_ = 0;
+  std::atomic<int> steps_{0};
   int next_ = 0;
   std::map<int, Inode> files_;
   std::map<std::string, int> entries_, durableEntries_;

@@ -298,51 +298,6 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   EXPECT_NE(longer.find("\"7\",\"" + mode + "\",\""), std::string::npos);
 }
 
-// The rules one by one and the one-pass line give the same bytes for every
-// QSO of an adversarial log, with and without the conversions.
-TEST(WorkLine, StepByStepRulesGiveTheSameLine) {
-  TempDir dir;
-  const fs::path dbs = dir.path / "ODD.DBS";
-  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
-  gen::RandomLog log(7, true);
-  for (int i = 0; i < 3000; ++i) w.add(log.next());
-  w.finish();
-  const std::vector<std::string> prefixes = {"JA", "1", "", "\x82\xa0", "7K"};
-  ModeTable modes;
-  modes.load("SSB,LSB,USB\r\nDATA,FT8,\r\n");
-  OsFileSystem files;
-  Sink sink;
-  HamlogDatabase db(files, sink);
-  ASSERT_TRUE(db.Hamlog_Open(dbs.string()));
-  std::string steps, lines;
-  for (int n = 1; n <= db.recordCount; ++n) {
-    db.qsoNumber = n;
-    db.Qso_Read();
-    const bool convert = n % 2 == 0;
-    WorkRecord work;
-    fillFields(work, db.qso);
-    if (convert) convertAreaSuffix(work, prefixes), convertMode(work, modes);
-    cleanAndNumber(work, n);
-    applyQRule(work);
-    appendLine(steps, work);
-    appendWorkLine(lines, db.qso, n, convert ? &prefixes : nullptr, convert ? &modes : nullptr);
-  }
-  EXPECT_EQ(steps, lines);
-  // Read backwards, each QSO still decodes to the same line.
-  HamlogDatabase back(files, sink);
-  ASSERT_TRUE(back.Hamlog_Open(dbs.string()));
-  std::size_t to = lines.size();
-  for (int n = back.recordCount; n >= 1; --n) {
-    back.qsoNumber = n;
-    back.Qso_Read();
-    std::string line;
-    appendWorkLine(line, back.qso, n, n % 2 == 0 ? &prefixes : nullptr, n % 2 == 0 ? &modes : nullptr);
-    ASSERT_LE(line.size(), to);
-    to -= line.size();
-    ASSERT_EQ(line, lines.substr(to, line.size())) << "QSO " << n;
-  }
-}
-
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   TempDir dir;
   OsFileSystem files;
