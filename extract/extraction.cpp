@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "decimal.hpp"
-#include "messages.hpp"
+#include "extract_texts.hpp"
 
 namespace neb {
 

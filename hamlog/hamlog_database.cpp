@@ -8,6 +8,7 @@
 
 #include "block_cache.hpp"
 #include "decimal.hpp"
+#include "io_texts.hpp"
 #include "messages.hpp"
 #include "sjis.hpp"
 

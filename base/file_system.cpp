@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "background_sync.hpp"
-#include "messages.hpp"
+#include "io_texts.hpp"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,0 +1,25 @@
+// The texts of a failed file operation, as Shift_JIS bytes; the Japanese
+// beside each literal is the same text in UTF-8.
+#pragma once
+
+#include <string_view>
+
+namespace neb::msg {
+
+// IoError: "<file> を<operation>できません: <reason>"
+inline constexpr std::string_view ioObject = " \x82\xF0";                           // " を"
+inline constexpr std::string_view ioCannot = "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1: ";  // "できません: "
+inline constexpr std::string_view opOpen = "\x83\x49\x81\x5B\x83\x76\x83\x93";      // "オープン"
+inline constexpr std::string_view opRead = "\x93\xC7\x82\xDD\x8D\x9E\x82\xDD";      // "読み込み"
+inline constexpr std::string_view opWrite = "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD";     // "書き込み"
+inline constexpr std::string_view opCreate = "\x8D\xEC\x90\xAC";                    // "作成"
+inline constexpr std::string_view opReplace = "\x92\x75\x82\xAB\x8A\xB7\x82\xA6";   // "置き換え"
+inline constexpr std::string_view opRemove = "\x8D\xED\x8F\x9C";                    // "削除"
+
+// Our own reasons of an IoError, UTF-8 like the system's.
+// A temporary work file that another extraction holds.
+inline constexpr std::string_view inUseUtf8 = "ほかの抽出処理が使用中です";
+// A system error code without a text of the system's ("エラー 5").
+inline constexpr std::string_view errorCodeUtf8 = "エラー ";
+
+}  // namespace neb::msg
