@@ -10,36 +10,16 @@
 #include "env_items.hpp"
 #include "env_rewrite.hpp"
 #include "extraction.hpp"
-#include "hamlog_database.hpp"
 #include "message_sink.hpp"
 #include "mode_table.hpp"
 #include "native_text.hpp"
 #include "sjis.hpp"
+#include "suite_layout.hpp"
 #include "texts.hpp"
 
 namespace neb::app {
 
 namespace {
-
-// Every message of the engine is a modal OK box without icon. The progress
-// label is brought up to date first: the box names a QSO and the label must
-// show the same one while the box waits.
-class BoxSink final : public MessageSink {
-public:
-  BoxSink(Platform& platform, std::int32_t& pendingLabel)
-      : platform_(platform), pendingLabel_(pendingLabel) {}
-  void showMessage(std::string_view text, std::string_view caption) override {
-    if (pendingLabel_ != 0) {
-      platform_.setCaption(Control::Label3, std::to_string(pendingLabel_));
-      pendingLabel_ = 0;
-    }
-    platform_.messageBox(text, caption, Buttons::Ok, Icon::None);
-  }
-
-private:
-  Platform& platform_;
-  std::int32_t& pendingLabel_;
-};
 
 std::string decimal(std::int32_t n) { return std::to_string(n); }
 
@@ -79,12 +59,11 @@ bool hasDbsExtension(std::string_view fileTitle) {
 
 }  // namespace
 
-struct Form1::Impl final : QsoObserver {
-  explicit Impl(Platform& p) : platform(p), fs(p.fileSystem()), sink(p, pendingLabel), db(fs, sink) {}
+struct Form1::Impl final : RunObserver {
+  explicit Impl(Platform& p) : platform(p), fs(p.fileSystem()) {}
 
   Platform& platform;
   FileSystem& fs;
-  BoxSink sink;
 
   // Settings, for the life of the process.
   NativeString argumentText;
@@ -92,20 +71,17 @@ struct Form1::Impl final : QsoObserver {
   std::string hamlogPath;  // Shift_JIS
   std::vector<std::string> areaPrefixes;
   NativeString helpFile;
-  NativeString workFile;
-
-  HamlogDatabase db;
   ModeTable modes;
 
-  // The run's temporary work file; the path stays empty until a run builds it.
+  // The run's temporary work file, once the run holds it; empty before.
   NativeString tempPath;
-  std::optional<TempWorkFile> temp;
 
   // Progress display of the run.
+  std::int32_t recordCount = 0;
   std::uint64_t lastPump = 0;
   std::int32_t pendingLabel = 0;
 
-  NativeString appDir() { return platform.applicationDirectory(); }
+  SuiteLayout layout() { return SuiteLayout(platform.applicationDirectory()); }
 
   [[noreturn]] void endNow() {
     platform.endProcess();
@@ -123,40 +99,30 @@ struct Form1::Impl final : QsoObserver {
     endNow();
   }
 
-  // A step of a run that failed: the work file stays as it was, the
-  // temporary file goes, and the program ends without the menu.
-  [[noreturn]] void failRun(std::string_view sjisReason) {
-    if (temp) temp->discard();
-    temp.reset();
-    platform.setBusyCursor(false);
-    platform.messageBox(sjisReason, title::app, Buttons::Ok, Icon::None);
-    db.Hamlog_Close();
-    endNow();
-  }
-
-  // Every way a step of the run can fail ends in failRun. The front end's
-  // own exceptions (a test's end of the process) are not ours to catch.
+  // The one place where a step that failed becomes a box and the end of the
+  // program, without the menu: a run has removed its temporary file and left
+  // the work file as it was. The front end's own exceptions (a test's end of
+  // the process) are not ours to catch.
   template <class Step>
-  void runStep(Step step) {
+  void guard(Step step) {
     try {
       step();
     } catch (const IoError& e) {
-      failRun(e.message());
+      fatal(e.message());
     } catch (const std::bad_alloc&) {
-      failRun(text::outOfMemory);
+      fatal(text::outOfMemory);
     } catch (const std::exception&) {
-      failRun(text::unexpected);
+      fatal(text::unexpected);
     }
   }
 
   [[noreturn]] void Menu_Handoff() {
-    db.Hamlog_Close();
     platform.dismissHelp(helpFile);
-    const NativeString commandLine = handoffCommandLine(appDir(), argumentText);
+    const NativeString commandLine = layout().menuCommandLine(argumentText);
     try {
       platform.startProcess(commandLine);
-    } catch (const IoError& e) {
-      fatal(e.message());
+    } catch (const IoError&) {
+      throw;
     } catch (const std::exception&) {
       fatal(nativeToSjisLossy(commandLine) + std::string(text::cannotStart));
     }
@@ -169,38 +135,22 @@ struct Form1::Impl final : QsoObserver {
       platform.messageBox(text::noArgument, title::suite, Buttons::Ok, Icon::None);
       Menu_Handoff();
     }
-    helpFile = joinPlain(appDir(), "neb01.hlp");
+    helpFile = layout().helpFile();
     envPath = dropFirstChar(argumentText);
     if (!fs.fileExists(Path(envPath))) {
       platform.messageBox(text::noEnvFile, title::suite, Buttons::Ok, Icon::None);
       Menu_Handoff();
     }
-    std::string bytes;
-    try {
-      bytes = fs.readAll(Path(envPath));
-    } catch (const IoError& e) {
-      fatal(e.message());
-    }
-    EnvItems items = readEnvItems(bytes);
+    EnvItems items = readEnvItems(fs.readAll(Path(envPath)));
     if (items.hamlogPath) {
       hamlogPath = std::move(*items.hamlogPath);
       platform.setCaption(Control::Label1, hamlogPath);
     }
     areaPrefixes = std::move(items.areaPrefixes);
-    workFile = joinPlain(joinPlain(appDir(), "data"), "Work.Txt");
   }
 
   void Mode_Set() {
-    const Path path(joinPlain(appDir(), "Mode.txt"));
-    if (!fs.fileExists(path)) {
-      platform.setEnabled(Control::Check2, false);
-      return;
-    }
-    try {
-      modes.load(fs.readAll(path));
-    } catch (const IoError& e) {
-      fatal(e.message());
-    }
+    if (!loadModeTable(fs, layout(), modes)) platform.setEnabled(Control::Check2, false);
   }
 
   void Form_Load() {
@@ -263,13 +213,20 @@ struct Form1::Impl final : QsoObserver {
       if (sjis::trim(current) == text::setupMarker) return std::nullopt;
       return std::string(current);
     };
-    try {
-      Env_Rewrite(fs, envPath, rule);
-    } catch (const IoError& e) {
-      fatal(e.message());
-    }
+    Env_Rewrite(fs, envPath, rule);
     platform.setEnabled(Control::Command1, true);
     platform.setEnabled(Control::Command2, true);
+  }
+
+  // Every message of the engine is a modal OK box without icon. The progress
+  // label is brought up to date first: the box names a QSO and the label must
+  // show the same one while the box waits.
+  void showMessage(std::string_view text, std::string_view caption) override {
+    if (pendingLabel != 0) {
+      platform.setCaption(Control::Label3, decimal(pendingLabel));
+      pendingLabel = 0;
+    }
+    platform.messageBox(text, caption, Buttons::Ok, Icon::None);
   }
 
   // Brings the progress label up to date and lets the window answer.
@@ -282,72 +239,70 @@ struct Form1::Impl final : QsoObserver {
     platform.processMessages();
   }
 
-  void beforeQso(std::int32_t n) override {
-    if (n < 50 || n % 50 == 0) pendingLabel = n;
-    const std::uint64_t now = platform.tickMs();
-    if (n != 1 && now - lastPump < 50) return;
-    pump(now);
+  void opened(std::int32_t count) override {
+    recordCount = count;
+    platform.setCaption(Control::Label2, decimal(count));
   }
 
-  void waiting() override { pump(platform.tickMs()); }
+  void started() override {
+    tempPath = layout().tempFile();  // only a file this run holds is ever removed
+    platform.setEnabled(Control::Command1, false);
+    platform.setEnabled(Control::Op, false);
+    platform.setEnabled(Control::Check1, false);
+    platform.setEnabled(Control::Check2, false);
+    platform.setBusyCursor(true);
+    lastPump = platform.tickMs();
+    pendingLabel = 0;
+  }
+
+  bool beforeQso(std::int32_t n) override {
+    if (n < 50 || n % 50 == 0) pendingLabel = n;
+    const std::uint64_t now = platform.tickMs();
+    if (n == 1 || now - lastPump >= 50) pump(now);
+    return true;  // Stop ends the program from inside the pump
+  }
+
+  bool waiting() override {
+    pump(platform.tickMs());
+    return true;
+  }
+
+  void beforeReplace() override {
+    platform.setCaption(Control::Label3, decimal(recordCount));
+    platform.setEnabled(Control::Command2, false);
+    platform.setCaption(Control::Label1, text::copying);
+    platform.processMessages();
+  }
 
   void Command1() {
     if (!fileExistsSjis(hamlogPath)) {
       platform.messageBox(text::hamlogUndefined, title::app, Buttons::Ok, Icon::None);
       return;
     }
-    bool opened = false;
-    runStep([&] {
-      // A missing DBS or DBR has been reported; the window stays as it was.
-      opened = db.Hamlog_Open(hamlogPath);
-      if (!opened) return;
-      platform.setCaption(Control::Label2, decimal(db.recordCount));
-      const NativeString path = joinChecked(appDir(), "nebwdw.tmp");
-      temp.emplace(fs, Path(path));
-      tempPath = path;  // only a file this run holds is ever removed
-    });
-    if (!opened) return;
-
-    platform.setEnabled(Control::Command1, false);
-    platform.setEnabled(Control::Op, false);
-    platform.setEnabled(Control::Check1, false);
-    platform.setEnabled(Control::Check2, false);
-    platform.setBusyCursor(true);
-
-    Conversions conv;
-    conv.areaSuffix = platform.isChecked(Control::Check1);
-    conv.areaPrefixes = &areaPrefixes;
-    conv.mode = platform.isChecked(Control::Check2);
-    conv.modeTable = &modes;
-    lastPump = platform.tickMs();
-    pendingLabel = 0;
-    runStep([&] {
-      extractQsos(db, *temp, conv, this, sink);
-      temp->commit();
-    });
-
-    platform.setCaption(Control::Label3, decimal(db.recordCount));
-    platform.setEnabled(Control::Command2, false);
-    platform.setCaption(Control::Label1, text::copying);
-    platform.processMessages();
-    runStep([&] { replaceWorkFile(fs, Path(tempPath), Path(workFile)); });
-    temp.reset();
+    const SuiteLayout suite = layout();
+    const ExtractJob job{hamlogPath,
+                         {platform.isChecked(Control::Check1) ? &areaPrefixes : nullptr,
+                          platform.isChecked(Control::Check2) ? &modes : nullptr},
+                         Path(suite.tempFile()), Path(suite.workFile())};
+    RunResult result;
+    try {
+      result = runExtraction(fs, job, *this);
+    } catch (const std::exception&) {
+      platform.setBusyCursor(false);
+      throw;
+    }
+    // A missing DBS or DBR has been reported; the window stays as it was.
+    if (result.outcome != RunResult::Outcome::Replaced) return;
     platform.setBusyCursor(false);
     Menu_Handoff();
   }
 
   [[noreturn]] void Form_Unload() {
-    // The run may still hold the file object further up the stack (a close
-    // taken while it pumps messages), so close it here but keep it alive.
-    if (temp) temp->discard();
+    // A run may still hold the file further up the stack (a close taken
+    // while it pumps messages): removing the name is enough, the system
+    // lets the file go with the process.
     const Path path(tempPath);
-    if (!tempPath.empty() && fs.fileExists(path)) {
-      try {
-        fs.removeFile(path);
-      } catch (const IoError& e) {
-        fatal(e.message());
-      }
-    }
+    if (!tempPath.empty() && fs.fileExists(path)) fs.removeFile(path);
     Menu_Handoff();
   }
 };
@@ -355,12 +310,23 @@ struct Form1::Impl final : QsoObserver {
 Form1::Form1(Platform& platform) : impl_(std::make_unique<Impl>(platform)) {}
 Form1::~Form1() = default;
 
-void Form1::Form_Load() { impl_->Form_Load(); }
-void Form1::Command1_Click() { impl_->Command1(); }
+void Form1::Form_Load() {
+  impl_->guard([this] { impl_->Form_Load(); });
+}
+void Form1::Command1_Click() {
+  impl_->guard([this] { impl_->Command1(); });
+}
 // Stop unloads the window; the unload processing never returns.
-void Form1::Command2_Click() { impl_->Form_Unload(); }
-void Form1::hamlog_set_Click() { impl_->Hamlog_Define(); }
-void Form1::MENU_X_Click() { impl_->MENU_X(); }
-void Form1::Form_Unload() { impl_->Form_Unload(); }
+void Form1::Command2_Click() { Form_Unload(); }
+void Form1::hamlog_set_Click() {
+  impl_->guard([this] { impl_->Hamlog_Define(); });
+}
+void Form1::MENU_X_Click() {
+  impl_->guard([this] { impl_->MENU_X(); });
+}
+void Form1::Form_Unload() {
+  impl_->guard([this] { impl_->Form_Unload(); });
+  std::abort();  // the unload processing always ends the program
+}
 
 }  // namespace neb::app

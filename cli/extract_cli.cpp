@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
-#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -15,6 +14,7 @@
 #include "hamlog_database.hpp"
 #include "message_sink.hpp"
 #include "mode_table.hpp"
+#include "suite_layout.hpp"
 #include "texts.hpp"
 
 namespace neb::cli {
@@ -31,14 +31,10 @@ struct Failure {
   std::string text;  // UTF-8
 };
 
-struct Interrupted {};
-
-// --help or --version: answered on standard output, nothing else is done.
-struct Answer {
-  std::string text;
-};
-
 struct Options {
+  // --help and --version are answered on standard output and nothing else is
+  // done: what follows them is not read.
+  enum class Action { Run, Help, Version } action = Action::Run;
   bool areaSuffix = false;
   bool modeConvert = false;
   bool quiet = false;
@@ -85,9 +81,11 @@ Options parseArgs(const std::vector<NativeString>& args, Language lang) {
     } else if (a == NEB_NATIVE("--")) {
       optionsEnded = true;
     } else if (a == NEB_NATIVE("--help") || a == NEB_NATIVE("-h")) {
-      throw Answer{say(lang, Msg::Usage)};
+      o.action = Options::Action::Help;
+      return o;
     } else if (a == NEB_NATIVE("--version")) {
-      throw Answer{"neb01-extract " NEB_VERSION "\n"};
+      o.action = Options::Action::Version;
+      return o;
     } else if (a == NEB_NATIVE("--area-suffix")) {
       o.areaSuffix = true;
     } else if (a == NEB_NATIVE("--mode-convert")) {
@@ -120,39 +118,28 @@ Options parseArgs(const std::vector<NativeString>& args, Language lang) {
   return o;
 }
 
-// Messages of the engine: one per occurrence, on standard error.
-class ConsoleSink final : public MessageSink {
+// The run on a console: the engine's messages one per line on standard
+// error, a progress bar on a terminal, and an interrupt that stops the run.
+class ConsoleRun final : public RunObserver {
 public:
-  explicit ConsoleSink(Console& console) : console_(console) {}
+  ConsoleRun(Console& console, bool showProgress) : console_(console), show_(showProgress) {}
+  ~ConsoleRun() override { clear(); }
+
   void showMessage(std::string_view text, std::string_view /*caption*/) override {
-    if (beforeMessage) beforeMessage();
+    clear();
     console_.err(oneLine(sjisToUtf8Lossy(text)));
   }
-  std::function<void()> beforeMessage;
-
-private:
-  Console& console_;
-};
-
-// A progress bar on a terminal; also where an interrupt takes effect.
-class Progress final : public QsoObserver {
-public:
-  Progress(Console& console, bool show, std::int32_t total) : console_(console), show_(show), total_(total) {}
-  ~Progress() override { clear(); }
-
-  void beforeQso(std::int32_t n) override {
-    if (interruptRequested) throw Interrupted{};
-    if (!show_ || (n & 0x3FF) != 1) return;
+  void opened(std::int32_t recordCount) override { total_ = recordCount; }
+  bool beforeQso(std::int32_t n) override {
+    if (interruptRequested) return false;
+    if (!show_ || (n & 0x3FF) != 1) return true;
     const auto now = std::chrono::steady_clock::now();
-    if (width_ > 0 && now - last_ < std::chrono::milliseconds(100)) return;
+    if (width_ > 0 && now - last_ < std::chrono::milliseconds(100)) return true;
     last_ = now;
     draw(n);
+    return true;
   }
-
-  // An interrupt does not wait for a slow chunk either.
-  void waiting() override {
-    if (interruptRequested) throw Interrupted{};
-  }
+  bool waiting() override { return !interruptRequested; }
 
   // Blanks over the bar rather than ESC [K: the classic Windows console
   // shows escape codes as text unless virtual-terminal processing is on, and
@@ -182,36 +169,18 @@ private:
 
   Console& console_;
   bool show_;
-  std::int32_t total_;
+  std::int32_t total_ = 0;
   std::size_t width_ = 0;  // of the bar on screen, 0 when there is none
   std::chrono::steady_clock::time_point last_{};
 };
 
-// The header's count, for the progress bar only; 0 when it cannot be read.
-std::int32_t announcedCount(FileSystem& fs, const std::string& hamlogPath) {
-  try {
-    const auto path = sjisToPath(HamlogDatabase::recordFileName(hamlogPath));
-    if (!path || !fs.fileExists(*path)) return 0;
-    unsigned char header[7] = {};
-    if (fs.openRead(*path)->readAt(0, header, sizeof header) < sizeof header) return 0;
-    return header[4] + 256 * header[5] + 65536 * header[6];
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
-
-Path withSuffix(const NativeString& file, const NativeString& suffix) { return Path(file + suffix); }
-
 int run(const Options& o, const Path& programDir, Console& console, Language lang) {
   OsFileSystem fs;
-  const Path appDir = o.appDir ? Path(*o.appDir) : programDir;
+  const SuiteLayout suite(o.appDir ? *o.appDir : programDir.native());
 
   ModeTable modes;
-  if (o.modeConvert) {
-    const Path modeFile = appDir / NEB_NATIVE("Mode.txt");
-    if (!fs.fileExists(modeFile)) throw UsageError{say(lang, Msg::NoModeTable, {utf8(modeFile)})};
-    modes.load(fs.readAll(modeFile));
-  }
+  if (o.modeConvert && !loadModeTable(fs, suite, modes))
+    throw UsageError{say(lang, Msg::NoModeTable, {utf8(suite.modeTable())})};
 
   EnvItems env;
   std::string hamlogPath;  // Shift_JIS
@@ -228,22 +197,14 @@ int run(const Options& o, const Path& programDir, Console& console, Language lan
     hamlogPath = *sjis;
   }
 
-  ExtractJob job;
-  job.hamlogPath = hamlogPath;
-  job.conversions.areaSuffix = o.areaSuffix;
-  job.conversions.areaPrefixes = &env.areaPrefixes;
-  job.conversions.mode = o.modeConvert;
-  job.conversions.modeTable = &modes;
-  if (o.output) {
-    job.workPath = Path(*o.output);
-    job.tempPath = withSuffix(*o.output, NEB_NATIVE(".nebwdw.tmp"));
-  } else {
-    job.workPath = appDir / NEB_NATIVE("data") / NEB_NATIVE("Work.Txt");
-    job.tempPath = appDir / NEB_NATIVE("nebwdw.tmp");
-  }
+  ExtractJob job{hamlogPath,
+                 {o.areaSuffix ? &env.areaPrefixes : nullptr, o.modeConvert ? &modes : nullptr},
+                 // With -o the temporary file lies beside that file.
+                 Path(o.output ? *o.output + NEB_NATIVE(".nebwdw.tmp") : suite.tempFile()),
+                 Path(o.output ? *o.output : suite.workFile())};
 
   // The work file must never take the place of one of the program's inputs.
-  std::vector<Path> inputs = {appDir / NEB_NATIVE("Mode.txt")};
+  std::vector<Path> inputs = {Path(suite.modeTable())};
   if (o.envFile) inputs.emplace_back(*o.envFile);
   for (const auto& name : {HamlogDatabase::recordFileName(hamlogPath), HamlogDatabase::companionFileName(hamlogPath)})
     if (auto p = sjisToPath(name)) inputs.push_back(*p);
@@ -253,16 +214,16 @@ int run(const Options& o, const Path& programDir, Console& console, Language lan
       throw Failure{say(lang, Msg::ReplacesInput, {utf8(job.workPath), utf8(input)})};
   }
 
-  const bool showProgress = !o.quiet && console.errIsTerminal();
-  Progress progress(console, showProgress, showProgress ? announcedCount(fs, hamlogPath) : 0);
-  ConsoleSink sink(console);
-  sink.beforeMessage = [&progress] { progress.clear(); };
+  ConsoleRun observer(console, !o.quiet && console.errIsTerminal());
+  const RunResult result = runExtraction(fs, job, observer);
+  observer.clear();
+  if (result.outcome == RunResult::Outcome::NotOpened) return kExitFailed;
+  if (result.outcome == RunResult::Outcome::Stopped) {
+    console.err(oneLine("neb01-extract: " + say(lang, Msg::Interrupted)));
+    return kExitInterrupted;
+  }
 
-  const JobResult result = runExtraction(fs, sink, job, &progress);
-  progress.clear();
-  if (!result.opened) return kExitFailed;
-
-  const auto written = result.extract.written;
+  const auto written = result.written;
   console.out(say(lang, written == 1 ? Msg::WrittenOne : Msg::Written, {std::to_string(written), utf8(job.workPath)}) +
               "\n");
   return kExitReplaced;
@@ -275,10 +236,10 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
   const std::string prefix = "neb01-extract: ";
   try {
     const Options o = parseArgs(args, lang);
+    if (o.action == Options::Action::Help) console.out(say(lang, Msg::Usage));
+    if (o.action == Options::Action::Version) console.out("neb01-extract " NEB_VERSION "\n");
+    if (o.action != Options::Action::Run) return 0;
     return run(o, programDir, console, lang);
-  } catch (const Answer& a) {
-    console.out(a.text);
-    return 0;
   } catch (const UsageError& e) {
     console.err(oneLine(prefix + e.text) + say(lang, Msg::Usage));
     return kExitUsage;
@@ -288,9 +249,6 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
   } catch (const IoError& e) {
     console.err(oneLine(sjisToUtf8Lossy(e.message())));
     return kExitFailed;
-  } catch (const Interrupted&) {
-    console.err(oneLine(prefix + say(lang, Msg::Interrupted)));
-    return kExitInterrupted;
   } catch (const std::bad_alloc&) {
     console.err(oneLine(prefix + say(lang, Msg::OutOfMemory)));
     return kExitFailed;

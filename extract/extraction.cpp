@@ -1,6 +1,7 @@
 #include "extraction.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -20,28 +21,38 @@ constexpr std::size_t kCopyBlock = 256 * 1024;
 
 }  // namespace
 
-TempWorkFile::TempWorkFile(FileSystem& fs, Path path)
-    : fs_(fs), path_(std::move(path)), file_(fs_.createLocked(path_)) {}
-
-TempWorkFile::~TempWorkFile() = default;
-
-void TempWorkFile::writeBytes(const char* data, std::size_t n) {
-  if (n != 0) file_->write(data, n);
-}
-
-void TempWorkFile::commit() { file_->commit(); }
-
-void TempWorkFile::discard() noexcept {
-  if (!file_) return;
-  file_.reset();
-  try {
-    fs_.removeFile(path_);
-  } catch (...) {
-    // Nothing better to do: the caller is already handling a failure.
-  }
-}
-
 namespace {
+
+// The temporary work file: lines are written as they come; commit() makes it
+// durable. It stays open and locked until it is destroyed, so that a second
+// run on the same file fails at once instead of mixing its lines in, up to
+// and including the replace.
+class TempWorkFile {
+public:
+  TempWorkFile(FileSystem& fs, Path path) : fs_(fs), path_(std::move(path)), file_(fs_.createLocked(path_)) {}
+  TempWorkFile(const TempWorkFile&) = delete;
+  TempWorkFile& operator=(const TempWorkFile&) = delete;
+
+  void writeBytes(const char* data, std::size_t n) {
+    if (n != 0) file_->write(data, n);
+  }
+  void commit() { file_->commit(); }
+  // Closes and removes the file, when it is still this run's.
+  void discard() noexcept {
+    if (!file_) return;
+    file_.reset();
+    try {
+      fs_.removeFile(path_);
+    } catch (...) {
+      // Nothing better to do: the caller is already handling a failure.
+    }
+  }
+
+private:
+  FileSystem& fs_;
+  Path path_;
+  std::unique_ptr<WriteFile> file_;
+};
 
 void copyFile(FileSystem& fs, const Path& from, const Path& to) {
   auto in = fs.openRead(from);
@@ -73,8 +84,11 @@ void replaceAcrossVolumes(FileSystem& fs, const IoError& first, const Path& temp
   }
 }
 
-}  // namespace
-
+// Puts the committed temporary work file in place of the work file in one
+// step (creating the work file's directory when missing) and makes that
+// durable. The work file is at every moment either the old one or the new
+// one. Throws IoError with the old work file untouched, except when only the
+// durability of the new one could not be confirmed.
 void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath) {
   const Path dir = workPath.parent_path();
   if (!dir.empty()) fs.createDirectories(dir);
@@ -94,8 +108,6 @@ void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath)
   }
   fs.syncDirectory(dir);
 }
-
-namespace {
 
 constexpr std::int32_t kChunkQsos = 2048;
 // Lines of a chunk at their longest: fewer QSOs a chunk when a converted
@@ -209,6 +221,7 @@ private:
   std::int32_t first(std::size_t c) const { return static_cast<std::int32_t>(c) * chunkQsos_ + 1; }
 
   void stop() noexcept {
+    stopping_ = true;
     {
       const std::lock_guard<std::mutex> hold(lock_);
       stop_ = true;
@@ -246,7 +259,8 @@ private:
     const std::int32_t last = std::min(count_, first + (chunkQsos_ - 1));
     std::int32_t n = first;
     try {
-      for (; n <= last; ++n) {
+      // A stopped run does not wait for the rest of a slow chunk.
+      for (; n <= last && !stopping_.load(std::memory_order_relaxed); ++n) {
         worker.sink.n = n;
         if (!worker.decoder || !worker.decoder->decode(n, worker.qso)) {
           k.stopped = true;
@@ -275,30 +289,29 @@ private:
   std::mutex lock_;
   std::condition_variable changed_;
   bool stop_ = false;
+  std::atomic<bool> stopping_{false};
   std::vector<std::thread> threads_;
 };
 
-}  // namespace
-
-ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv,
-                          QsoObserver* observer, MessageSink& sink) {
-  ExtractResult result;
+// QSOs 1..recordCount into the temporary file; false when the observer
+// stopped the run.
+bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv, RunObserver& observer,
+                 RunResult& result) {
   result.announced = db.recordCount;
-  if (result.announced <= 0) return result;
-  Pipeline pipeline(db, result.announced, conv.areaSuffix ? conv.areaPrefixes : nullptr,
-                    conv.mode ? conv.modeTable : nullptr);
+  if (result.announced <= 0) return true;
+  Pipeline pipeline(db, result.announced, conv.areaPrefixes, conv.modeTable);
   for (std::size_t c = 0; c < pipeline.chunks(); ++c) {
     const Chunk* ready;
     while (!(ready = pipeline.take(c, kPatience)))
-      if (observer) observer->waiting();
+      if (!observer.waiting()) return false;
     const Chunk& k = *ready;
     auto note = k.notes.begin();
     // The QSO that could not be read is announced too, as a one-thread run
     // would before trying it.
     const std::int32_t upTo = k.stopped ? k.end : k.end - 1;
     for (std::int32_t n = k.first; n <= upTo; ++n) {
-      if (observer) observer->beforeQso(n);
-      for (; note != k.notes.end() && note->n == n; ++note) sink.showMessage(note->text, note->caption);
+      if (!observer.beforeQso(n)) return false;
+      for (; note != k.notes.end() && note->n == n; ++note) observer.showMessage(note->text, note->caption);
     }
     temp.writeBytes(k.bytes.data(), k.used);
     result.written += k.end - k.first;
@@ -313,30 +326,38 @@ ExtractResult extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversi
       text += msg::countOf;
       appendDecimal(text, result.written);
       text += msg::countWritten;
-      sink.showMessage(text, title::app);
+      observer.showMessage(text, title::app);
       break;
     }
     pipeline.release(c);
   }
-  return result;
+  return true;
 }
 
-JobResult runExtraction(FileSystem& fs, MessageSink& sink, const ExtractJob& job,
-                        QsoObserver* observer) {
-  JobResult result;
-  HamlogDatabase db(fs, sink);
+}  // namespace
+
+RunResult runExtraction(FileSystem& fs, const ExtractJob& job, RunObserver& observer) {
+  RunResult result;
+  HamlogDatabase db(fs, observer);
   if (!db.Hamlog_Open(job.hamlogPath)) return result;
-  result.opened = true;
+  observer.opened(db.recordCount);
   TempWorkFile temp(fs, job.tempPath);
+  observer.started();
   try {
-    result.extract = extractQsos(db, temp, job.conversions, observer, sink);
+    if (!extractQsos(db, temp, job.conversions, observer, result)) {
+      temp.discard();
+      result.outcome = RunResult::Outcome::Stopped;
+      return result;
+    }
     temp.commit();
     db.Hamlog_Close();
+    observer.beforeReplace();
     replaceWorkFile(fs, job.tempPath, job.workPath);
   } catch (...) {
     temp.discard();
     throw;
   }
+  result.outcome = RunResult::Outcome::Replaced;
   return result;
 }
 

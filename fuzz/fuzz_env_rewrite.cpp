@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.substr(0, 4) == "#01,") return std::nullopt;
     return std::string(line);
   };
-  const std::string once = neb::app::rewriteText({reinterpret_cast<const char*>(data), size}, rule);
-  if (neb::app::rewriteText(once, rule) != once) std::abort();
+  const std::string once = neb::rewriteText({reinterpret_cast<const char*>(data), size}, rule);
+  if (neb::rewriteText(once, rule) != once) std::abort();
   return 0;
 }

@@ -8,7 +8,7 @@
 
 #include "extraction.hpp"
 
-struct QuietSink final : neb::MessageSink {
+struct QuietSink final : neb::RunObserver {
   void showMessage(std::string_view, std::string_view) override {}
 };
 
@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   neb::OsFileSystem files;
   QuietSink sink;
-  const neb::ExtractJob job{dir + "L.DBS", {(data[0] & 1) != 0, &prefixes, (data[0] & 2) != 0, &modes}, dir + "t", dir + "w"};
+  const neb::ExtractJob job{dir + "L.DBS", {(data[0] & 1) != 0 ? &prefixes : nullptr, (data[0] & 2) != 0 ? &modes : nullptr}, dir + "t", dir + "w"};
   try {
-    neb::runExtraction(files, sink, job);
+    neb::runExtraction(files, job, sink);
   } catch (const neb::IoError&) {
   }
   return 0;

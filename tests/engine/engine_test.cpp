@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Sink : MessageSink {
+struct Sink : RunObserver {
   std::vector<std::string> shown;  // caption "|" text
   void showMessage(std::string_view text, std::string_view caption) override {
     shown.push_back(std::string(caption) + "|" + std::string(text));
@@ -189,10 +189,10 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   EXPECT_EQ(db.recordCount, 0xABCDEF);
   EXPECT_TRUE(sink.shown.empty());
   db.Hamlog_Close();
-  const JobResult job = runExtraction(files, sink, {base + "xyz", {}, base + "tmp", base + "txt"});
-  EXPECT_TRUE(job.extract.truncated);
-  EXPECT_EQ(job.extract.written, 0);
-  EXPECT_EQ(job.extract.announced, 0xABCDEF);
+  const RunResult job = runExtraction(files, {base + "xyz", {}, base + "tmp", base + "txt"}, sink);
+  EXPECT_TRUE(job.truncated);
+  EXPECT_EQ(job.written, 0);
+  EXPECT_EQ(job.announced, 0xABCDEF);
   sink.shown.clear();
   fs::remove(base + "DBR");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
@@ -269,9 +269,9 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   OsFileSystem files;
   Sink sink;
   ExtractJob job{(dir.path / "LOG.DBS").string(), {}, dir.path / "t.tmp", dir.path / "d" / "Work.Txt"};
-  const JobResult r = runExtraction(files, sink, job);
-  EXPECT_TRUE(r.opened);
-  EXPECT_EQ(r.extract.written, static_cast<std::int32_t>(qsos.size()));
+  const RunResult r = runExtraction(files, job, sink);
+  EXPECT_EQ(r.outcome, RunResult::Outcome::Replaced);
+  EXPECT_EQ(r.written, static_cast<std::int32_t>(qsos.size()));
   const std::string work = files.readAll(job.workPath);
   std::size_t pos = 0;
   for (const std::string& text : want) {
@@ -289,8 +289,8 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   for (std::size_t i = 0; i < mode.size(); i += 16) mode[i] = '"';
   ModeTable modes;
   modes.add("", mode);
-  job.conversions = {false, nullptr, true, &modes};
-  runExtraction(files, sink, job);
+  job.conversions = {nullptr, &modes};
+  runExtraction(files, job, sink);
   const std::string longer = files.readAll(job.workPath);
   EXPECT_EQ(longer.size(), work.size() + qsos.size() * mode.size());
   EXPECT_EQ(std::count(longer.begin(), longer.end(), '"'), 40 * qsos.size());

@@ -48,7 +48,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Sink : MessageSink {
+struct Sink : RunObserver {
   void showMessage(std::string_view, std::string_view) override {}
 };
 
@@ -86,7 +86,7 @@ TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
-  runExtraction(os, sink, job);
+  runExtraction(os, job, sink);
   const std::string fresh = readFile(d.work);
   for (int k = 0;; ++k) {
     writeFile(d.work, "old\r\n");
@@ -99,7 +99,7 @@ TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
     };
     bool failed = false;
     try {
-      runExtraction(files, sink, job);
+      runExtraction(files, job, sink);
     } catch (const IoError& e) {
       failed = true;
       EXPECT_EQ(e.reason(), "injected") << k;
@@ -129,7 +129,7 @@ TEST(EveryFileStepFails, TheRewriteKeepsTheOldFileOrPutsTheNewOne) {
     files.fail = [&](std::string_view name, const fs::path&) { return seen++ == k && (step = name, true); };
     bool failed = false;
     try {
-      app::Env_Rewrite(files, env.native(), rule);
+      Env_Rewrite(files, env.native(), rule);
     } catch (const IoError&) {
       failed = true;
     }
@@ -148,7 +148,7 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
-  runExtraction(os, sink, job);
+  runExtraction(os, job, sink);
   const std::string fresh = readFile(d.work);
   const std::pair<const char*, bool> rows[] = {
       {"", false}, {"remove:nebwdw.tmp", false}, {"write:Work.Txt.nebwdw.tmp", true}, {"replace:Work.Txt", true}};
@@ -162,7 +162,7 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
       return moved || std::string(step) + ":" + p.filename().string() == failOn;
     };
     try {
-      runExtraction(files, sink, job);
+      runExtraction(files, job, sink);
       EXPECT_FALSE(fails) << failOn;
     } catch (const IoError& e) {
       EXPECT_TRUE(fails) << failOn;
@@ -176,7 +176,7 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
 // A worker that cannot start is no failure: the calling thread decodes its
 // share, with the same bytes and messages.
 TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
-  struct Messages : MessageSink {
+  struct Messages : RunObserver {
     std::string all;
     void showMessage(std::string_view text, std::string_view caption) override {
       all.append(caption).append(": ").append(text) += '\n';
@@ -187,14 +187,14 @@ TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Messages first;
-  runExtraction(os, first, job);
+  runExtraction(os, job, first);
   const std::string fresh = readFile(d.work);
   ASSERT_FALSE(first.all.empty());
   for (const int refused : {1, 2}) {
     fs::remove(d.work);
     threadsToRefuse = refused;
     Messages again;
-    runExtraction(os, again, job);
+    runExtraction(os, job, again);
     EXPECT_EQ(threadsToRefuse, 0) << refused;
     EXPECT_TRUE(readFile(d.work) == fresh) << refused;
     EXPECT_EQ(again.all, first.all) << refused;
@@ -210,7 +210,7 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
-  runExtraction(os, sink, job);
+  runExtraction(os, job, sink);
   const std::string fresh = readFile(d.work);
   for (const bool acrossVolumes : {false, true}) {
     writeFile(d.work, "old\r\n");
@@ -225,7 +225,7 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
       ++cuts;
       bad += now != "old\r\n" && now != fresh;
     };
-    runExtraction(files, sink, job);
+    runExtraction(files, job, sink);
     EXPECT_EQ(bad, 0) << "of " << cuts << " cuts" << (acrossVolumes ? ", across volumes" : "");
     EXPECT_TRUE(files.durable(d.work) == fresh) << "a cut after success" << (acrossVolumes ? ", across volumes" : "");
   }
@@ -238,7 +238,7 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
     const auto now = files.durable(env);
     bad += now != "#01,A\r\n$JA" && now != "#01,A!\r\n$JA!\r\n";
   };
-  app::Env_Rewrite(files, env.native(), [](std::string_view line) { return std::optional<std::string>(std::string(line) + "!"); });
+  Env_Rewrite(files, env.native(), [](std::string_view line) { return std::optional<std::string>(std::string(line) + "!"); });
   EXPECT_EQ(bad, 0);
   EXPECT_EQ(files.durable(env), "#01,A!\r\n$JA!\r\n");
 }

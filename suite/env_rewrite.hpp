@@ -10,7 +10,7 @@
 #include "file_system.hpp"
 #include "text_codec.hpp"
 
-namespace neb::app {
+namespace neb {
 
 // Given one line without its line end: the text to write in its place, or
 // nullopt to drop it.
@@ -36,4 +36,4 @@ NativeString rewriteCopyPath(const NativeString& envPath);
 // power cut.
 void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule);
 
-}  // namespace neb::app
+}  // namespace neb

@@ -1,6 +1,6 @@
 #include "native_text.hpp"
 
-namespace neb::app {
+namespace neb {
 
 namespace {
 
@@ -52,20 +52,4 @@ NativeString trimBlanks(const NativeString& s) {
   return s.substr(first, last - first + 1);
 }
 
-NativeString joinChecked(const NativeString& dir, std::string_view name) {
-  NativeString out = dir;
-  if (out.empty() || out.back() != kSeparator) out.push_back(kSeparator);
-  return out + nativeAscii(name);
-}
-
-NativeString joinPlain(const NativeString& dir, std::string_view name) {
-  NativeString out = dir;
-  out.push_back(kSeparator);
-  return out + nativeAscii(name);
-}
-
-NativeString handoffCommandLine(const NativeString& appDir, const NativeString& argumentText) {
-  return joinChecked(appDir, "nebmenu.exe ") + argumentText;
-}
-
-}  // namespace neb::app
+}  // namespace neb

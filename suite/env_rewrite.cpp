@@ -4,9 +4,9 @@
 
 #include "io_texts.hpp"
 #include "native_text.hpp"
-#include "texts.hpp"
+#include "suite_texts.hpp"
 
-namespace neb::app {
+namespace neb {
 
 std::vector<std::string_view> splitLines(std::string_view bytes) {
   std::vector<std::string_view> lines;
@@ -66,7 +66,7 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
   // that nothing changes it.
   const auto perms = std::filesystem::status(target, ec).permissions();
   if (!ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
-    throw IoError(target, std::string(msg::opWrite), std::string(text::readOnlyUtf8));
+    throw IoError(target, std::string(msg::opWrite), std::string(msg::readOnlyUtf8));
   try {
     // A copy left over from an interrupted rewrite may be read-only.
     if (fs.fileExists(copy)) fs.removeFile(copy);
@@ -86,4 +86,4 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
   fs.syncDirectory(target.parent_path());
 }
 
-}  // namespace neb::app
+}  // namespace neb

@@ -1,5 +1,5 @@
-// Native strings (UTF-16 on Windows, UTF-8 elsewhere) as the window's paths
-// and command lines need them. A character is one code unit on Windows and
+// Native strings (UTF-16 on Windows, UTF-8 elsewhere) counted in characters,
+// as paths and command lines need them. A character is one code unit on Windows and
 // one code point elsewhere, so a UTF-8 sequence is never split.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 #include "text_codec.hpp"
 
-namespace neb::app {
+namespace neb {
 
 #ifdef _WIN32
 inline constexpr NativeChar kSeparator = L'\\';
@@ -27,13 +27,4 @@ NativeString dropLastChars(const NativeString& s, std::size_t n);
 // Leading and trailing blanks (0x20) removed.
 NativeString trimBlanks(const NativeString& s);
 
-// dir + name with a separator between, unless dir already ends with one.
-NativeString joinChecked(const NativeString& dir, std::string_view name);
-// dir + separator + name, by plain concatenation.
-NativeString joinPlain(const NativeString& dir, std::string_view name);
-
-// The suite menu's command line: the application directory, "nebmenu.exe ",
-// then the argument text unchanged.
-NativeString handoffCommandLine(const NativeString& appDir, const NativeString& argumentText);
-
-}  // namespace neb::app
+}  // namespace neb
