@@ -327,18 +327,17 @@ std::string HamlogDatabase::companionFileName(std::string_view hamlogPath) {
 
 bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
   Hamlog_Close();
-  const std::string base(sjis::dropRight(hamlogPath, 3));
-  const std::string dbsName = base + "DBS";
-  const std::string dbrName = base + "DBR";
+  const std::string dbsName = recordFileName(hamlogPath);
+  const std::string dbrName = companionFileName(hamlogPath);
   // Bytes that name no file here cannot exist either.
   const auto dbsPath = sjisToPath(dbsName);
   const auto dbrPath = sjisToPath(dbrName);
   if (!dbsPath || !fs_.fileExists(*dbsPath)) {
-    sink_.showMessage(base + std::string(msg::dbsNotFound), title::hamlogOpen);
+    sink_.showMessage(dbsName + std::string(msg::notFound), title::hamlogOpen);
     return false;
   }
   if (!dbrPath || !fs_.fileExists(*dbrPath)) {
-    sink_.showMessage(base + std::string(msg::dbrNotFound), title::hamlogOpen);
+    sink_.showMessage(dbrName + std::string(msg::notFound), title::hamlogOpen);
     return false;
   }
 

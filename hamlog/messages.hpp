@@ -6,12 +6,10 @@
 
 namespace neb::msg {
 
-// "DBS  が　見つかりません" (two blanks, ideographic space after が)
-inline constexpr std::string_view dbsNotFound =
-    "DBS  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-// "DBR  が　見つかりません"
-inline constexpr std::string_view dbrNotFound =
-    "DBR  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// "  が　見つかりません" after the file name (two blanks, ideographic space
+// after が)
+inline constexpr std::string_view notFound =
+    "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
 
 // "交信番号 "
 inline constexpr std::string_view qsoNumberPrefix = "\x8C\xF0\x90\x4D\x94\xD4\x8D\x86 ";
