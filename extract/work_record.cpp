@@ -14,8 +14,6 @@ namespace neb {
 
 namespace {
 
-void assignTrimmed(std::string& out, std::string_view text) { out.assign(sjis::trim(text)); }
-
 // Characters first..first+count-1 (1-based) of an ASCII text, clipped.
 std::string_view mid(std::string_view s, std::size_t first, std::size_t count) {
   if (first - 1 >= s.size()) return {};
@@ -153,11 +151,6 @@ char* copyCleaned(char* out, const char* in, std::size_t n) {
   return out;
 }
 
-void cleanQuotes(std::string& field) {
-  char* const data = field.data();
-  field.resize(static_cast<std::size_t>(copyCleaned(data, data, field.size()) - data));
-}
-
 // Field 3 after the area suffix conversion: every prefix is compared against
 // the field as it stands by then.
 std::string_view convertedSuffix(std::string_view suffix, const std::vector<std::string>& areaPrefixes) {
@@ -207,73 +200,6 @@ std::string_view join(char* buf, std::initializer_list<std::string_view> pieces)
 
 }  // namespace
 
-void fillFields(WorkRecord& work, const QsoRecord& qso) {
-  assignTrimmed(work[2], qso.callSign);
-  assignTrimmed(work[3], qso.portableSuffix);
-  assignTrimmed(work[4], qso.shortText1);
-  assignTrimmed(work[5], qso.shortText2);
-  assignTrimmed(work[6], qso.band);
-  assignTrimmed(work[7], qso.mode);
-  assignTrimmed(work[8], qso.longText);
-  assignTrimmed(work[9], qso.flag1);
-  assignTrimmed(work[10], qso.flag2);
-  assignTrimmed(work[11], qso.flag3);
-  std::string& date = work[12];
-  date.assign(mid(qso.qsoDate, 1, 4));
-  date.append(mid(qso.qsoDate, 6, 2));
-  date.append(mid(qso.qsoDate, 9, 2));
-  std::string& time = work[13];
-  time.assign(mid(qso.qsoTime, 1, 2));
-  time.append(mid(qso.qsoTime, 4, 3));
-  work[14] = qso.report1;
-  work[15] = qso.report2;
-  assignTrimmed(work[16], qso.dbrText1);
-  assignTrimmed(work[17], qso.dbrText2);
-  assignTrimmed(work[18], qso.dbrText3);
-  assignTrimmed(work[20], qso.fullCall);
-}
-
-void convertAreaSuffix(WorkRecord& work, const std::vector<std::string>& areaPrefixes) {
-  std::string& suffix = work[3];
-  const std::string_view converted = convertedSuffix(suffix, areaPrefixes);
-  if (converted.size() != suffix.size()) suffix = std::string(converted);
-}
-
-void convertMode(WorkRecord& work, const ModeTable& modes) {
-  if (const std::string* converted = modes.lookup(work[7])) work[7] = *converted;
-}
-
-void cleanAndNumber(WorkRecord& work, std::int32_t n) {
-  for (int field = 2; field <= 18; ++field) cleanQuotes(work[field]);
-  work[1] = "NEBWD";
-  char digits[16];
-  work[19].assign(digits, formatNumber(digits, n));
-}
-
-void applyQRule(WorkRecord& work) {
-  if (work[3] == "Q") work[3].clear();
-}
-
-void appendLine(std::string& out, const WorkRecord& work) {
-  std::size_t size = 20 * 3 - 1 + 2;
-  for (const std::string& f : work.fields) size += f.size();
-  const std::size_t old = out.size();
-  out.resize(old + size);
-  char* p = out.data() + old;
-  for (const std::string& f : work.fields) {
-    *p++ = '"';
-    std::memcpy(p, f.data(), f.size());
-    p += f.size();
-    *p++ = '"';
-    *p++ = ',';
-  }
-  p[-1] = '\r';
-  *p = '\n';
-}
-
-}  // namespace neb
-
-namespace neb {
 
 WorkLine::WorkLine(const QsoView& qso, std::int32_t n, const std::vector<std::string>* areaPrefixes,
                    const ModeTable* modes) {
@@ -337,15 +263,6 @@ char* WorkLine::write(char* out) const {
   put(fields_[19]);
   put("\"\r\n");
   return p;
-}
-
-void appendWorkLine(std::string& out, const QsoRecord& qso, std::int32_t n,
-                    const std::vector<std::string>* areaPrefixes, const ModeTable* modes) {
-  const WorkLine line(qso, n, areaPrefixes, modes);
-  const std::size_t old = out.size();
-  out.resize(old + line.maxSize());
-  char* const start = out.data() + old;
-  out.resize(old + static_cast<std::size_t>(line.write(start) - start));
 }
 
 }  // namespace neb
