@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "block_cache.hpp"
 #include "decimal.hpp"
@@ -147,21 +146,20 @@ std::string_view checkFrequency(std::string_view frequency, std::int32_t n, Mess
 
 }  // namespace
 
-// The open file pair; reads are serialised so that decoders on several
-// threads can share the handles.
+// The open file pair, shared by the decoders of several threads: reads at an
+// offset need no lock.
 struct SharedFiles {
   std::unique_ptr<ReadFile> records;
   std::unique_ptr<ReadFile> texts;
-  std::mutex lock;
 };
 
 namespace {
 
-class LockedRead final : public ReadFile {
+// One decoder's use of a shared file, which it keeps open.
+class SharedRead final : public ReadFile {
 public:
-  LockedRead(std::shared_ptr<SharedFiles> files, ReadFile& file) : files_(std::move(files)), file_(file) {}
+  SharedRead(std::shared_ptr<SharedFiles> files, ReadFile& file) : files_(std::move(files)), file_(file) {}
   std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
-    const std::lock_guard<std::mutex> hold(files_->lock);
     return file_.readAt(offset, buffer, n);
   }
 
@@ -176,8 +174,8 @@ std::string Text_Strip(std::string_view text) { return std::string(stripView(tex
 
 struct QsoDecoder::Impl {
   Impl(const std::shared_ptr<SharedFiles>& files, MessageSink& s)
-      : records(std::make_unique<LockedRead>(files, *files->records), kRecordBlock, kRecordBlock),
-        texts(std::make_unique<LockedRead>(files, *files->texts), kTextBlock, kTextJump),
+      : records(std::make_unique<SharedRead>(files, *files->records), kRecordBlock, kRecordBlock),
+        texts(std::make_unique<SharedRead>(files, *files->texts), kTextBlock, kTextJump),
         sink(s) {}
   BlockCache records;
   BlockCache texts;
