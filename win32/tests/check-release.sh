@@ -37,6 +37,8 @@ else
   fail "the second build"
 fi
 
+# Owner ids and access times would differ between machines even when two builds here agree.
+! zipinfo -v "$zip" | grep -q 'length of extra field: *[1-9]' || fail "the zip's entries have extra fields"
 unzip -Z1 "$zip" | sort | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
   THIRD-PARTY-NOTICES.txt main-window.png neb01-extract.exe neb01-guide-ja.txt neb01.exe) ||
   fail "the zip's content list"
@@ -46,7 +48,7 @@ dir="$tmp/$name" wtmp="Z:${tmp//\//\\}"
 
 # Notepad's forms: CR LF everywhere, a byte order mark on the Japanese UTF-8 texts.
 for f in neb01-guide-ja.txt CHANGES-ja.txt THIRD-PARTY-NOTICES.txt LICENSE.txt Mode-sample.txt; do
-  ! grep -qv $'\r$' "$dir/$f" || fail "$f has a line without CR LF"
+  ! LC_ALL=C grep -aqv $'\r$' "$dir/$f" || fail "$f has a line without CR LF"
 done
 for f in neb01-guide-ja.txt CHANGES-ja.txt THIRD-PARTY-NOTICES.txt; do
   [ "$(head -c3 "$dir/$f" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$f has no byte order mark"
@@ -66,7 +68,7 @@ grep -q '1\.0\.0' "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version
 iconv -f CP932 -t UTF-8 "$dir/Mode-sample.txt" >"$tmp/mode-sample.utf8" 2>/dev/null &&
   grep -q 'Mode\.txt' "$tmp/mode-sample.utf8" && grep -q '見本' "$tmp/mode-sample.utf8" ||
   fail "Mode-sample.txt is not the Shift_JIS sample"
-grep , "$dir/Mode-sample.txt" | tr -d '\r' | diff - <(printf '%s\n' SSB,LSB,USB RTTY,RTT DATA,FT8,FT4) ||
+LC_ALL=C grep -a , "$dir/Mode-sample.txt" | tr -d '\r' | diff - <(printf '%s\n' SSB,LSB,USB RTTY,RTT DATA,FT8,FT4) ||
   fail "Mode-sample.txt: the lines with an ASCII comma"
 
 # Both programs: the icon group 1 in four sizes, and the Japanese version resource.
