@@ -18,7 +18,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # ---------------------------------------------------------------- packages
 stage "packages"
-packages=(cmake g++ googletest libgtest-dev libgmock-dev clang libclang-rt-dev man-db)
+packages=(cmake g++ googletest libgtest-dev libgmock-dev clang libclang-rt-dev man-db pandoc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")

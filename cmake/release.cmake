@@ -1,18 +1,9 @@
 # What a user gets. Windows: a zip (cmake --build build-win --target package)
-# with the two programs, the Japanese guide and the release texts, and its
-# SHA-256 beside it. Linux: cmake --install puts neb01-extract, neb01-gen and
-# the man page under the prefix.
+# with the two programs, the Japanese guide in its two forms (made by
+# cmake/guide.cmake) and the release texts, and its SHA-256 beside it.
+# Linux: cmake --install puts neb01-extract, neb01-gen and the man page under
+# the prefix.
 if(WIN32)
-  # The guide as Notepad reads it best: UTF-8 with a byte order mark, CR LF.
-  set(NEB_GUIDE_TXT ${CMAKE_BINARY_DIR}/neb01-guide-ja.txt)
-  add_custom_command(
-    OUTPUT ${NEB_GUIDE_TXT}
-    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/docs/guide-ja.md -DOUT=${NEB_GUIDE_TXT}
-            -P ${PROJECT_SOURCE_DIR}/cmake/notepad-text.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide-ja.md ${PROJECT_SOURCE_DIR}/cmake/notepad-text.cmake
-    VERBATIM)
-  add_custom_target(neb01-guide ALL DEPENDS ${NEB_GUIDE_TXT})
-
   # The release texts with Windows line ends; the mode table sample in
   # Shift_JIS, as the programs read Mode.txt.
   set(NEB_RELEASE_TEXTS)
@@ -37,7 +28,8 @@ if(WIN32)
   # programs into the suite's directory. The suite's own files stay out, and
   # so does a Mode.txt, which would replace the user's own.
   install(TARGETS neb01 neb01-extract RUNTIME DESTINATION .)
-  install(FILES ${NEB_GUIDE_TXT} ${PROJECT_SOURCE_DIR}/docs/main-window.png ${NEB_RELEASE_TEXTS} DESTINATION .)
+  # The HTML guide holds the screenshots; no picture beside it.
+  install(FILES ${NEB_GUIDE_TXT} ${NEB_GUIDE_HTML} ${NEB_RELEASE_TEXTS} DESTINATION .)
 
   # Not CPack: its zip takes the build's file times and extra fields. The
   # entries' time is the release date, or SOURCE_DATE_EPOCH when set.

@@ -12,7 +12,7 @@ BUILD="${NEB_E2E_BUILD_DIR:-$ROOT/build-win}"
 log() { printf '[build-win] %s\n' "$*"; }
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-packages=(cmake g++-mingw-w64-x86-64 wine wine64 xvfb fonts-ipafont-gothic fonts-ipafont-mincho imagemagick icoutils zip unzip x11-utils)
+packages=(cmake g++-mingw-w64-x86-64 wine wine64 xvfb fonts-ipafont-gothic fonts-ipafont-mincho imagemagick icoutils zip unzip x11-utils pandoc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

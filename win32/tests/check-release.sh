@@ -40,7 +40,7 @@ fi
 # Owner ids and access times would differ between machines even when two builds here agree.
 ! zipinfo -v "$zip" | grep -q 'length of extra field: *[1-9]' || fail "the zip's entries have extra fields"
 unzip -Z1 "$zip" | sort | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
-  THIRD-PARTY-NOTICES.txt main-window.png neb01-extract.exe neb01-guide-ja.txt neb01.exe) ||
+  THIRD-PARTY-NOTICES.txt neb01-extract.exe neb01-guide-ja.html neb01-guide-ja.txt neb01.exe) ||
   fail "the zip's content list"
 ! unzip -Z1 "$zip" | grep -qi '/mode\.txt$' || fail "the zip holds a Mode.txt, which would replace the user's own"
 unzip -q "$zip" -d "$tmp" || fail "unzip"
@@ -61,6 +61,9 @@ for t in 'the mingw-w64 project' 'Lucent Technologies' 'David M. Gay' 'Sun Micro
          'GCC RUNTIME LIBRARY EXCEPTION'; do
   grep -qF "$t" "$dir/THIRD-PARTY-NOTICES.txt" || fail "THIRD-PARTY-NOTICES.txt lacks the notice of $t"
 done
+# The page shows both screenshots from inside itself: no picture ships beside it.
+[ "$(grep -o '<img src="data:image/png;base64,' "$dir/neb01-guide-ja.html" | wc -l)" = 2 ] &&
+  ! grep -q '<img src="[^d]' "$dir/neb01-guide-ja.html" || fail "neb01-guide-ja.html does not hold its two screenshots"
 grep -q '1\.0\.0' "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version 1.0.0"
 
 # The mode table sample: Shift_JIS; only its three table lines hold an ASCII
