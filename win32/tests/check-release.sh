@@ -39,7 +39,8 @@ fi
 
 # Owner ids and access times would differ between machines even when two builds here agree.
 ! zipinfo -v "$zip" | grep -q 'length of extra field: *[1-9]' || fail "the zip's entries have extra fields"
-unzip -Z1 "$zip" | sort | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
+# In the order the package target sorts them (byte order).
+unzip -Z1 "$zip" | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
   THIRD-PARTY-NOTICES.txt neb01-extract.exe neb01-guide-ja.html neb01-guide-ja.txt neb01.exe) ||
   fail "the zip's content list"
 ! unzip -Z1 "$zip" | grep -qi '/mode\.txt$' || fail "the zip holds a Mode.txt, which would replace the user's own"
@@ -111,8 +112,9 @@ for m in plain converted; do
   timeout -k 5 60 wine "$dir/neb01-extract.exe" "${args[@]}" "$wtmp\\suite\\NEBWD.ENV" >/dev/null 2>&1 ||
     fail "neb01-extract.exe ${args[*]}"
 done
-paste -d' ' <(awk -F'","' '{ print $7 }' "$tmp/plain.txt") <(awk -F'","' '{ print $7 }' "$tmp/converted.txt") |
-  awk '$1 == $2 { next } { print $1 " " $2 }' | sort -u >"$tmp/conversions"
+mode_field() { LC_ALL=C awk -F'","' '{ print $7 }' "$1"; }  # the work files are Shift_JIS
+paste <(mode_field "$tmp/plain.txt") <(mode_field "$tmp/converted.txt") |
+  LC_ALL=C awk -F'\t' '$1 != $2 { print $1 " " $2 }' | LC_ALL=C sort -u >"$tmp/conversions"
 diff "$tmp/conversions" <(printf '%s\n' "FT4 DATA" "FT8 DATA" "LSB SSB" "RTT RTTY" "USB SSB") ||
   fail "Mode-sample.txt as Mode.txt: the modes converted"
 
