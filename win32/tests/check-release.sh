@@ -13,10 +13,14 @@ fail() { echo "[check-release] FAIL: $*"; fails=$((fails + 1)); }
 tmp="$(mktemp -d /tmp/neb-release.XXXXXX)" pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
 
-# The HTML guide's pictures: this run's screenshots when it made both, else docs/.
+# The HTML guide's pictures: this run's screenshots when it made both, else
+# docs/. Copied out of screenshots/, which the next run empties before its
+# build would read the cached folder.
 images="$ROOT/docs"
-[ -f "$BUILD/screenshots/main-window.png" ] && [ -f "$BUILD/screenshots/main-window-running.png" ] &&
-  images="$BUILD/screenshots"
+if [ -f "$BUILD/screenshots/main-window.png" ] && [ -f "$BUILD/screenshots/main-window-running.png" ]; then
+  images="$BUILD/guide-images"
+  mkdir -p "$images" && cp "$BUILD/screenshots/main-window.png" "$BUILD/screenshots/main-window-running.png" "$images/"
+fi
 config=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DNEB_GUIDE_IMAGES="$images")
 cmake -S "$ROOT" -B "$BUILD" "${config[@]}" >"$tmp/configure.log" 2>&1 || fail "configure $BUILD"
 cmake --build "$BUILD" --target package -j2 >"$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package"; }
