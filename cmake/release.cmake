@@ -1,7 +1,8 @@
 # What a user gets. Windows: a zip (cmake --build build-win --target package)
-# with the two programs, the Japanese guide (cmake/guide.cmake) and the
-# release texts, and its SHA-256 beside it. Linux: cmake --install puts neb01-extract, neb01-gen and
-# the man page under the prefix.
+# with the two programs, the Japanese guide in its two forms (made by
+# cmake/guide.cmake) and the release texts, and its SHA-256 beside it.
+# Linux: cmake --install puts neb01-extract, neb01-gen and the man page under
+# the prefix.
 if(WIN32)
   # The release texts with Windows line ends; the mode table sample in
   # Shift_JIS, as the programs read Mode.txt.
@@ -27,6 +28,7 @@ if(WIN32)
   # programs into the suite's directory. The suite's own files stay out, and
   # so does a Mode.txt, which would replace the user's own.
   install(TARGETS neb01 neb01-extract RUNTIME DESTINATION .)
+  # The HTML guide holds the screenshots; no picture beside it.
   install(FILES ${NEB_GUIDE_TXT} ${NEB_GUIDE_HTML} ${NEB_RELEASE_TEXTS} DESTINATION .)
 
   # Not CPack: its zip takes the build's file times and extra fields. The

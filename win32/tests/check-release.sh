@@ -13,10 +13,14 @@ fail() { echo "[check-release] FAIL: $*"; fails=$((fails + 1)); }
 tmp="$(mktemp -d /tmp/neb-release.XXXXXX)" pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
 
-# The HTML guide's pictures: this run's screenshots when it made both, else docs/.
+# The HTML guide's pictures: this run's screenshots when it made both, else
+# docs/. Copied out of screenshots/, which the next run empties before its
+# build would read the cached folder.
 images="$ROOT/docs"
-[ -f "$BUILD/screenshots/main-window.png" ] && [ -f "$BUILD/screenshots/main-window-running.png" ] &&
-  images="$BUILD/screenshots"
+if [ -f "$BUILD/screenshots/main-window.png" ] && [ -f "$BUILD/screenshots/main-window-running.png" ]; then
+  images="$BUILD/guide-images"
+  mkdir -p "$images" && cp "$BUILD/screenshots/main-window.png" "$BUILD/screenshots/main-window-running.png" "$images/"
+fi
 config=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DNEB_GUIDE_IMAGES="$images")
 cmake -S "$ROOT" -B "$BUILD" "${config[@]}" >"$tmp/configure.log" 2>&1 || fail "configure $BUILD"
 cmake --build "$BUILD" --target package -j2 >"$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package"; }
@@ -37,7 +41,10 @@ else
   fail "the second build"
 fi
 
-unzip -Z1 "$zip" | sort | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
+# Owner ids and access times would differ between machines even when two builds here agree.
+! zipinfo -v "$zip" | grep -q 'length of extra field: *[1-9]' || fail "the zip's entries have extra fields"
+# In the order the package target sorts them (byte order).
+unzip -Z1 "$zip" | diff - <(printf "$name/%s\n" CHANGES-ja.txt LICENSE.txt Mode-sample.txt \
   THIRD-PARTY-NOTICES.txt neb01-extract.exe neb01-guide-ja.html neb01-guide-ja.txt neb01.exe) ||
   fail "the zip's content list"
 ! unzip -Z1 "$zip" | grep -qi '/mode\.txt$' || fail "the zip holds a Mode.txt, which would replace the user's own"
@@ -46,7 +53,7 @@ dir="$tmp/$name" wtmp="Z:${tmp//\//\\}"
 
 # Notepad's forms: CR LF everywhere, a byte order mark on the Japanese UTF-8 texts.
 for f in neb01-guide-ja.txt CHANGES-ja.txt THIRD-PARTY-NOTICES.txt LICENSE.txt Mode-sample.txt; do
-  ! grep -qv $'\r$' "$dir/$f" || fail "$f has a line without CR LF"
+  ! LC_ALL=C grep -aqv $'\r$' "$dir/$f" || fail "$f has a line without CR LF"
 done
 for f in neb01-guide-ja.txt CHANGES-ja.txt THIRD-PARTY-NOTICES.txt; do
   [ "$(head -c3 "$dir/$f" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$f has no byte order mark"
@@ -59,6 +66,9 @@ for t in 'the mingw-w64 project' 'Lucent Technologies' 'David M. Gay' 'Sun Micro
          'GCC RUNTIME LIBRARY EXCEPTION'; do
   grep -qF "$t" "$dir/THIRD-PARTY-NOTICES.txt" || fail "THIRD-PARTY-NOTICES.txt lacks the notice of $t"
 done
+# The page shows both screenshots from inside itself: no picture ships beside it.
+[ "$(grep -o '<img src="data:image/png;base64,' "$dir/neb01-guide-ja.html" | wc -l)" = 2 ] &&
+  ! grep -q '<img src="[^d]' "$dir/neb01-guide-ja.html" || fail "neb01-guide-ja.html does not hold its two screenshots"
 grep -q '1\.0\.0' "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version 1.0.0"
 
 # The mode table sample: Shift_JIS; only its three table lines hold an ASCII
@@ -66,7 +76,7 @@ grep -q '1\.0\.0' "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version
 iconv -f CP932 -t UTF-8 "$dir/Mode-sample.txt" >"$tmp/mode-sample.utf8" 2>/dev/null &&
   grep -q 'Mode\.txt' "$tmp/mode-sample.utf8" && grep -q '見本' "$tmp/mode-sample.utf8" ||
   fail "Mode-sample.txt is not the Shift_JIS sample"
-grep , "$dir/Mode-sample.txt" | tr -d '\r' | diff - <(printf '%s\n' SSB,LSB,USB RTTY,RTT DATA,FT8,FT4) ||
+LC_ALL=C grep -a , "$dir/Mode-sample.txt" | tr -d '\r' | diff - <(printf '%s\n' SSB,LSB,USB RTTY,RTT DATA,FT8,FT4) ||
   fail "Mode-sample.txt: the lines with an ASCII comma"
 
 # Both programs: the icon group 1 in four sizes, and the Japanese version resource.
@@ -106,8 +116,9 @@ for m in plain converted; do
   timeout -k 5 60 wine "$dir/neb01-extract.exe" "${args[@]}" "$wtmp\\suite\\NEBWD.ENV" >/dev/null 2>&1 ||
     fail "neb01-extract.exe ${args[*]}"
 done
-paste -d' ' <(awk -F'","' '{ print $7 }' "$tmp/plain.txt") <(awk -F'","' '{ print $7 }' "$tmp/converted.txt") |
-  awk '$1 == $2 { next } { print $1 " " $2 }' | sort -u >"$tmp/conversions"
+mode_field() { LC_ALL=C awk -F'","' '{ print $7 }' "$1"; }  # the work files are Shift_JIS
+paste <(mode_field "$tmp/plain.txt") <(mode_field "$tmp/converted.txt") |
+  LC_ALL=C awk -F'\t' '$1 != $2 { print $1 " " $2 }' | LC_ALL=C sort -u >"$tmp/conversions"
 diff "$tmp/conversions" <(printf '%s\n' "FT4 DATA" "FT8 DATA" "LSB SSB" "RTT RTTY" "USB SSB") ||
   fail "Mode-sample.txt as Mode.txt: the modes converted"
 
