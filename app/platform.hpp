@@ -61,7 +61,7 @@ public:
   virtual std::uint64_t tickMs() = 0;
 
   // Starts commandLine as a new process shown normally with focus, not
-  // waited for. Throws IoError-like std::runtime_error on failure.
+  // waited for. Throws IoError (operation "起動", the system's reason) on failure.
   virtual void startProcess(const NativeString& commandLine) = 0;
   // Ends this process at once. Never returns.
   [[noreturn]] virtual void endProcess() = 0;

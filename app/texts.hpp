@@ -62,8 +62,9 @@ inline constexpr std::string_view unexpected =
     "\x97\x5c\x8a\xfa\x82\xb5\x82\xc8\x82\xa2\x83\x47\x83\x89\x81\x5b\x82\xaa\x94\xad\x90\xb6\x82\xb5\x82"
     "\xdc\x82\xb5\x82\xbd";
 
-// A file the user has made read-only: the reason of an IoError, UTF-8 like
-// the system's.
-inline constexpr std::string_view readOnlyUtf8 = "読み取り専用のファイルです";
+// A file the user has made read-only: the reason of an IoError.
+// 読み取り専用のファイルです
+inline constexpr std::string_view readOnly =
+    "\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97\x70\x82\xCC\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC5\x82\xB7";
 
 }  // namespace neb::app::text

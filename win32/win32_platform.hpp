@@ -1,6 +1,6 @@
-// The Win32 front end: the main window Form1 and the platform services the
-// application shell asks for. It forwards window events to Form1 and has no
-// behaviour of its own beyond what the platform must do.
+// The Win32 front end: the main window Form1. It forwards window events to
+// Form1 and has no behaviour of its own beyond what the platform must do; the
+// system's services (system_services.hpp) it only passes on.
 #pragma once
 
 #include <windows.h>
