@@ -22,6 +22,7 @@
 #include "../../control_ids.hpp"
 #include "hamlog_gen.hpp"
 #include "random_log.hpp"
+#include "text_codec.hpp"
 
 using namespace neb::win32;
 namespace fs = std::filesystem;
@@ -30,26 +31,13 @@ namespace {
 
 constexpr DWORD kWaitMs = 15000;
 
-std::string narrow(const std::wstring& w, UINT codePage) {
-  const int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-std::string utf8(const std::wstring& w) { return narrow(w, CP_UTF8); }
-
-std::wstring wide(const std::string& s, UINT codePage) {
-  const int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
+std::string utf8(const std::wstring& w) { return neb::nativeToUtf8(w); }
 
 // A file text of a step: Shift_JIS, "\n" as CR LF.
 std::string fileText(const std::wstring& text) {
   std::wstring crlf;
   for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-  return narrow(crlf, 932);
+  return neb::nativeToSjisLossy(crlf);
 }
 
 std::optional<std::string> readFile(const std::wstring& path) {
@@ -171,7 +159,7 @@ struct Scenario {
 class Runner {
 public:
   Runner(const Scenario& s, const Options& o) : s_(s), o_(o) {
-    dir_ = o.root + L"\\" + (s.dir.empty() ? wide(s.name, CP_UTF8) : s.dir);
+    dir_ = o.root + L"\\" + (s.dir.empty() ? neb::utf8ToNative(s.name) : s.dir);
     std::error_code ec;
     fs::remove_all(dir_, ec);
     fs::create_directories(dir_ + L"\\data");
@@ -307,7 +295,7 @@ private:
         const std::wstring record = dir_ + L"\\menu-record.txt";
         waitFor([&] { return readFile(record).value_or("").ends_with("\n"); });
         Sleep(300);  // a second start would show here
-        const std::wstring got = wide(readFile(record).value_or(""), CP_UTF8);
+        const std::wstring got = neb::utf8ToNative(readFile(record).value_or(""));
         DeleteFileW(record.c_str());
         CloseHandle(proc_.hProcess);
         proc_ = {};
@@ -318,7 +306,7 @@ private:
       case Op::Bytes: {
         std::string got;
         const bool ok = waitFor([&] { return (got = readFile(a).value_or("<none>")) == fileText(b); });
-        return check(ok, utf8(a) + " holds " + quoted(wide(got, 932)));
+        return check(ok, utf8(a) + " holds " + quoted(neb::sjisToNativeLossy(got)));
       }
       case Op::Exists:
         return check((GetFileAttributesW(a.c_str()) != INVALID_FILE_ATTRIBUTES) == (st.n != 0),
