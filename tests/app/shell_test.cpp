@@ -17,6 +17,7 @@
 #include "fault_fs.hpp"
 #include "form1.hpp"
 #include "hamlog_gen.hpp"
+#include "test_files.hpp"
 
 namespace neb::app {
 namespace {
@@ -99,12 +100,6 @@ private:
   FileSystem& files_;
   std::uint64_t clock_ = 0;
 };
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 gen::GenQso qso(std::string call, std::string portable) {
   gen::GenQso q;
@@ -206,8 +201,8 @@ const Session kSessions[] = {
 
 TEST(Shell, ScriptedSessions) {
   for (const Session& s : kSessions) {
-    const fs::path root = fs::temp_directory_path() / ("neb-shell-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const TempDir dir;
+    const fs::path& root = dir.path;
     fs::create_directories(root / "app" / "data");
     const std::string r = root.string();
     if (s.env != "-") writeFile(root / "ENV.DAT", expand(s.env, r));
@@ -289,20 +284,18 @@ TEST(Shell, ScriptedSessions) {
     EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n")
         << s.name;
     EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").find("\"SSB\""), std::string::npos) << s.name;
-    fs::remove_all(root);
   }
 }
 
 TEST(Shell, CheckBoxesChooseTheConversions) {
   const std::pair<bool, bool> checks[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   for (const auto& [area, mode] : checks) {
-    const fs::path root = fs::temp_directory_path() / ("neb-shell-" + std::to_string(::getpid()));
+    const TempDir dir;
+    const fs::path& root = dir.path;
     fs::create_directories(root / "app");
     writeFile(root / "app" / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
     writeFile(root / "ENV.DAT", "#01," + root.string() + "/LOG.DBS\r\n$7K\r\n$JA\r\n");
-    gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
-    w.add(qso("JA1ABC", "JA1"));
-    w.finish();
+    writeDatabase(root / "LOG.DBS", {qso("JA1ABC", "JA1")});
     test::FaultFs files;
     ScriptedUi ui(files);
     ui.appDir = root.string() + "/app";
@@ -316,7 +309,6 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
               std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" +
                   (mode ? "SSB" : "LSB") +
                   "\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\",\"0000000001\",\"JA1ABC/JA1\"\r\n");
-    fs::remove_all(root);
   }
 }
 
@@ -336,7 +328,8 @@ TEST(EnvRewrite, CopyNameAndLineEnds) {
 
 // The rewrite changes the file a link names, and keeps its permissions.
 TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
-  const fs::path root = fs::temp_directory_path() / ("neb-link-" + std::to_string(::getpid()));
+  const TempDir dir;
+  const fs::path& root = dir.path;
   fs::create_directories(root / "real");
   writeFile(root / "real" / "ENV.DAT", "#01,A\r\nx\r\n");
   fs::permissions(root / "real" / "ENV.DAT", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -349,7 +342,6 @@ TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
   EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(std::distance(fs::directory_iterator(root / "real"), {}), 1);
-  fs::remove_all(root);
 }
 
 }  // namespace
