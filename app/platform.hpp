@@ -24,14 +24,12 @@ struct OpenFileRequest {
   std::uint32_t flags = 0;
 };
 
+// The chosen file as the user chose it; the shell finds out whether
+// Shift_JIS can hold its name.
 struct OpenFileResult {
   bool cancelled = true;
-  // Shift_JIS; empty when the chosen name has characters code page 932 cannot
-  // hold (then representable is false and nativePath names the file).
-  std::string fullPath;
-  std::string fileTitle;
-  bool representable = true;
-  NativeString nativePath;
+  NativeString fullPath;
+  NativeString fileTitle;
 };
 
 class Platform {

@@ -379,15 +379,8 @@ app::OpenFileResult Win32Platform::openFileDialog(const app::OpenFileRequest& re
     return result;
   }
   result.cancelled = false;
-  result.nativePath = dialogFile_.data();
-  auto path = nativeToSjis(dialogFile_.data());
-  auto name = nativeToSjis(fileTitle.data());
-  if (path && name) {
-    result.fullPath = std::move(*path);
-    result.fileTitle = std::move(*name);
-  } else {
-    result.representable = false;
-  }
+  result.fullPath = dialogFile_.data();
+  result.fileTitle = fileTitle.data();
   return result;
 }
 

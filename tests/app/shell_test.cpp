@@ -125,7 +125,7 @@ struct Session {
   std::string transcript;
   std::string envAfter = "=";  // "=": as before
   std::vector<Answer> answers = {};
-  std::vector<std::string> picks = {};  // full paths; "?" one Shift_JIS cannot hold
+  std::vector<std::string> picks = {};  // native full paths; "?" one Shift_JIS cannot hold
   std::string failOn = "";              // "step:file name" that fails, or "start"
   int unloadAtPump = 0;
   const char* argument = " %/ENV.DAT";
@@ -194,7 +194,7 @@ const Session kSessions[] = {
      "box:NEB01:\nask:NEB01:" ASK "\noff0\noff0\noff1\nbox:NEB01:%/ENV.DAT" CANNOT("replace") "\nend\n", "=", {}, {}, "replace:ENV.DAT"},
     {"definition rewrites every #01 line", "#01,X\r\n$JA\r\n#01,C:/A.DBS,Y", -1, "LH",
      "cap5:C:/A.DBS\nbox:NEB01:C:/A.DBS\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:%/\x95\\/L.DBS\n",
-     "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\x95\\/L.DBS"}},
+     "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\xe8\xa1\xa8/L.DBS"}},
     {"definition whose rewrite fails says nothing", "#01,X\r\n", -1, "LH",
      "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:X\n", "=", {}, {"%/A.DBS"}, "commit:ENV.tmp"},
 };
@@ -242,12 +242,8 @@ TEST(Shell, ScriptedSessions) {
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
       const std::string full = expand(p, r);
-      OpenFileResult pick;  // representable unless said otherwise
-      pick.cancelled = false;
-      pick.fullPath = p == "?" ? "" : full;
-      pick.fileTitle = p == "?" ? "" : full.substr(full.rfind('/') + 1);
-      if (p == "?") pick.representable = false, pick.nativePath = r + "/\xe2\x98\x83.DBS";
-      ui.picks.push_back(pick);
+      const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : full;
+      ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
