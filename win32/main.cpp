@@ -6,7 +6,6 @@
 #include <string>
 
 #include "form1.hpp"
-#include "system_services.hpp"
 #include "texts.hpp"
 #include "win32_platform.hpp"
 

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 
 namespace neb::win32 {
@@ -18,10 +17,5 @@ std::wstring argumentText();
 
 // Dismisses owner's help viewer of helpFile (nothing when none is open).
 void dismissHelp(HWND owner, const std::wstring& helpFile);
-
-// The one place a failure becomes the text of a box: an IoError's message,
-// the system's reason a window could not be made, our own texts; unknown for
-// anything else.
-std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown);
 
 }  // namespace neb::win32

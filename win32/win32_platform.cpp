@@ -5,7 +5,8 @@
 #include <commdlg.h>
 
 #include <cstring>
-#include <system_error>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "command_line.hpp"
@@ -88,14 +89,27 @@ Fn user32Function(const char* name) {
   return fn;
 }
 
-// The window could not be made: the front end formats the system's reason.
-std::system_error windowError() { return {static_cast<int>(GetLastError()), std::system_category()}; }
-
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr DWORD kDialogBufferChars = 32768;
 
 }  // namespace
+
+std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const IoError& e) {
+    return sjisToNativeLossy(e.message());
+  } catch (const WindowError& e) {
+    return text::noWindow + sjisToNativeLossy(systemReason(e.code));
+  } catch (const std::bad_alloc&) {
+    return text::outOfMemory;
+  } catch (const std::runtime_error& e) {  // our own texts, UTF-8
+    return utf8ToNative(e.what());
+  } catch (...) {
+    return unknown;
+  }
+}
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFile_(kDialogBufferChars, L'\0') {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -111,7 +125,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kMainWindowClass;
   // A second window in one process (the tests) finds the class registered.
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw windowError();
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw WindowError(GetLastError());
 
   menuBar_ = CreateMenu();
   HMENU op = CreatePopupMenu();
@@ -121,7 +135,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
 
   window_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, text::windowCaption, kWindowStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, menuBar_, instance_, this);
-  if (!window_) throw windowError();
+  if (!window_) throw WindowError(GetLastError());
   dpi_ = windowDpi();
   createFonts(dpi_);
   createControls();
@@ -166,7 +180,7 @@ void Win32Platform::createControls() {
     HWND hwnd = CreateWindowExW(item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | item.style, 0, 0,
                                 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
                                 nullptr);
-    if (!hwnd) throw windowError();
+    if (!hwnd) throw WindowError(GetLastError());
     controls_[slot(item.id)] = hwnd;
     SendMessageW(hwnd, WM_SETFONT,
                  reinterpret_cast<WPARAM>(item.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
