@@ -170,20 +170,22 @@ struct Form1::Impl final : RunObserver {
     }
   }
 
-  // The chosen file, or nullopt on cancel.
-  std::optional<OpenFileResult> chooseDbsFile() {
+  // The chosen file's full path and name in Shift_JIS, or nullopt on cancel.
+  std::optional<std::pair<std::string, std::string>> chooseDbsFile() {
     const OpenFileRequest request{std::string(text::dialogTitle), std::string(text::dialogFilter),
                                   text::dialogFlags};
     for (;;) {
-      OpenFileResult result = platform.openFileDialog(request);
+      const OpenFileResult result = platform.openFileDialog(request);
       if (result.cancelled) return std::nullopt;
-      if (!result.representable) {
+      auto fullPath = nativeToSjis(result.fullPath);
+      auto fileTitle = nativeToSjis(result.fileTitle);
+      if (!fullPath || !fileTitle) {
         // Written with "?" in place of the missing characters, the name would
         // be another file's, or none's.
-        platform.nameBox(result.nativePath, text::unrepresentableName, title::app);
+        platform.nameBox(result.fullPath, text::unrepresentableName, title::app);
         continue;
       }
-      if (hasDbsExtension(result.fileTitle)) return result;
+      if (hasDbsExtension(*fileTitle)) return std::pair(std::move(*fullPath), std::move(*fileTitle));
     }
   }
 
@@ -191,9 +193,9 @@ struct Form1::Impl final : RunObserver {
     const auto chosen = chooseDbsFile();
     if (!chosen) return;
     std::string line = "#01,";
-    line += directoryPart(chosen->fullPath);
+    line += directoryPart(chosen->first);
     line += kSjisSeparator;
-    line += chosen->fileTitle;
+    line += chosen->second;
     const LineRule rule = [&line](std::string_view current) -> std::optional<std::string> {
       if (current.substr(0, 4) == "#01,") return line;
       return std::string(current);

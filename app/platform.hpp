@@ -24,14 +24,12 @@ struct OpenFileRequest {
   std::uint32_t flags = 0;
 };
 
+// The chosen file as the user chose it; the shell finds out whether
+// Shift_JIS can hold its name.
 struct OpenFileResult {
   bool cancelled = true;
-  // Shift_JIS; empty when the chosen name has characters code page 932 cannot
-  // hold (then representable is false and nativePath names the file).
-  std::string fullPath;
-  std::string fileTitle;
-  bool representable = true;
-  NativeString nativePath;
+  NativeString fullPath;
+  NativeString fileTitle;
 };
 
 class Platform {
@@ -61,7 +59,7 @@ public:
   virtual std::uint64_t tickMs() = 0;
 
   // Starts commandLine as a new process shown normally with focus, not
-  // waited for. Throws IoError-like std::runtime_error on failure.
+  // waited for. Throws IoError (operation "起動", the system's reason) on failure.
   virtual void startProcess(const NativeString& commandLine) = 0;
   // Ends this process at once. Never returns.
   [[noreturn]] virtual void endProcess() = 0;

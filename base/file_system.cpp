@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 
 #include "background_sync.hpp"
 #include "io_texts.hpp"
@@ -25,42 +24,36 @@ namespace {
 // How much is written between two background syncs of a new file.
 constexpr std::uint64_t kSyncStep = 16u << 20;
 
-std::string buildWhat(const Path& path, const std::string& operation, const std::string& reason) {
-  return nativeToUtf8(path.native()) + sjisToUtf8Lossy(msg::ioObject) + sjisToUtf8Lossy(operation) +
-         sjisToUtf8Lossy(msg::ioCannot) + reason;
-}
-
-}  // namespace
-
-IoError::IoError(Path path, std::string operation, std::string reasonUtf8, bool crossesVolumes)
-    : std::runtime_error(buildWhat(path, operation, reasonUtf8)),
-      path_(std::move(path)),
-      operation_(std::move(operation)),
-      reason_(std::move(reasonUtf8)),
-      crossesVolumes_(crossesVolumes) {}
-
-std::string IoError::message() const {
 #ifdef _WIN32
-  // The reason is UTF-8; go through UTF-16 to reach code page 932.
-  std::wstring wide;
-  if (!reason_.empty()) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, reason_.data(), static_cast<int>(reason_.size()),
-                                      nullptr, 0);
-    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-    if (n > 0)
-      MultiByteToWideChar(CP_UTF8, 0, reason_.data(), static_cast<int>(reason_.size()), wide.data(), n);
-  }
-  const std::string reason = nativeToSjisLossy(wide);
+constexpr SystemCode kAcrossVolumes = ERROR_NOT_SAME_DEVICE;
 #else
-  const std::string reason = nativeToSjisLossy(reason_);
+constexpr SystemCode kAcrossVolumes = EXDEV;
 #endif
-  std::string out = pathToSjisLossy(path_);
+
+std::string messageOf(const Path& path, std::string_view operation, std::string_view reason) {
+  std::string out = pathToSjisLossy(path);
   out += msg::ioObject;
-  out += operation_;
+  out += operation;
   out += msg::ioCannot;
   out += reason;
   return out;
 }
+
+}  // namespace
+
+IoError::IoError(Path path, std::string_view operation, SystemCode code)
+    : IoError(std::move(path), operation, systemReason(code), code == kAcrossVolumes) {
+  code_ = code;
+}
+
+IoError::IoError(Path path, std::string_view operation, std::string_view reason, bool crossesVolumes)
+    : std::runtime_error(sjisToUtf8Lossy(messageOf(path, operation, reason))),
+      path_(std::move(path)),
+      operation_(operation),
+      reason_(reason),
+      crossesVolumes_(crossesVolumes) {}
+
+std::string IoError::message() const { return messageOf(path_, operation_, reason_); }
 
 std::string FileSystem::readAll(const Path& path) {
   auto file = openRead(path);
@@ -84,20 +77,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The system's own wording, as UTF-8.
-std::string systemReason(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring wide = n > 0 && text ? std::wstring(text, n) : std::wstring();
-  if (text) LocalFree(text);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
-    wide.pop_back();
-  if (wide.empty()) return std::string(msg::errorCodeUtf8) + std::to_string(code);
-  return nativeToUtf8(wide);
-}
-
 class WinReadFile final : public ReadFile {
 public:
   WinReadFile(HANDLE h, Path path) : h_(h), path_(std::move(path)) {}
@@ -115,7 +94,7 @@ public:
       if (!::ReadFile(h_, out + total, want, &got, &ov)) {
         const DWORD err = GetLastError();
         if (err == ERROR_HANDLE_EOF) break;
-        throw IoError(path_, std::string(msg::opRead), systemReason(err));
+        throw IoError(path_, msg::opRead, err);
       }
       if (got == 0) break;
       total += got;
@@ -152,7 +131,7 @@ public:
       const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
       DWORD put = 0;
       if (!::WriteFile(h_, p, want, &put, nullptr))
-        throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
+        throw IoError(path_, msg::opWrite, GetLastError());
       p += put;
       n -= put;
       written_ += put;
@@ -161,8 +140,8 @@ public:
   }
   void commit() override {
     if (const int e = sync_.finish())
-      throw IoError(path_, std::string(msg::opWrite), systemReason(static_cast<DWORD>(e)));
-    if (!FlushFileBuffers(h_)) throw IoError(path_, std::string(msg::opWrite), systemReason(GetLastError()));
+      throw IoError(path_, msg::opWrite, static_cast<SystemCode>(e));
+    if (!FlushFileBuffers(h_)) throw IoError(path_, msg::opWrite, GetLastError());
   }
 
 private:
@@ -188,7 +167,7 @@ void moveOver(const Path& source, const Path& target) {
   // flush of a directory to add.
   if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD err = GetLastError();
-    throw IoError(target, std::string(msg::opReplace), systemReason(err), err == ERROR_NOT_SAME_DEVICE);
+    throw IoError(target, msg::opReplace, err);
   }
 }
 
@@ -205,21 +184,21 @@ bool OsFileSystem::fileExists(const Path& path) noexcept {
 std::unique_ptr<ReadFile> OsFileSystem::openRead(const Path& path) {
   HANDLE h = openShared(path);
   if (h == INVALID_HANDLE_VALUE)
-    throw IoError(path, std::string(msg::opOpen), systemReason(GetLastError()));
+    throw IoError(path, msg::opOpen, GetLastError());
   return std::make_unique<WinReadFile>(h, path);
 }
 
 std::unique_ptr<WriteFile> OsFileSystem::createTruncate(const Path& path) {
   HANDLE h = openWrite(path, CREATE_ALWAYS);
   if (h == INVALID_HANDLE_VALUE)
-    throw IoError(path, std::string(msg::opCreate), systemReason(GetLastError()));
+    throw IoError(path, msg::opCreate, GetLastError());
   return std::make_unique<WinWriteFile>(h, path);
 }
 
 std::unique_ptr<WriteFile> OsFileSystem::createLocked(const Path& path) {
   HANDLE h = openWrite(path, OPEN_ALWAYS);
   if (h == INVALID_HANDLE_VALUE)
-    throw IoError(path, std::string(msg::opCreate), systemReason(GetLastError()));
+    throw IoError(path, msg::opCreate, GetLastError());
   // One byte far beyond any data: byte-range locks bar other handles' I/O in
   // their range, and nobody reads or writes there.
   OVERLAPPED at{};
@@ -227,13 +206,13 @@ std::unique_ptr<WriteFile> OsFileSystem::createLocked(const Path& path) {
   if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
     const DWORD err = GetLastError();
     CloseHandle(h);
-    throw IoError(path, std::string(msg::opCreate),
-                  err == ERROR_LOCK_VIOLATION ? std::string(msg::inUseUtf8) : systemReason(err));
+    if (err == ERROR_LOCK_VIOLATION) throw IoError(path, msg::opCreate, msg::inUse);
+    throw IoError(path, msg::opCreate, err);
   }
   if (!SetEndOfFile(h)) {  // truncated only now that the file is ours
     const DWORD err = GetLastError();
     CloseHandle(h);
-    throw IoError(path, std::string(msg::opCreate), systemReason(err));
+    throw IoError(path, msg::opCreate, err);
   }
   return std::make_unique<WinWriteFile>(h, path);
 }
@@ -251,7 +230,7 @@ void OsFileSystem::removeFile(const Path& path) {
     err = GetLastError();
     SetFileAttributesW(path.c_str(), attributes);
   }
-  throw IoError(path, std::string(msg::opRemove), systemReason(err));
+  throw IoError(path, msg::opRemove, err);
 }
 
 void OsFileSystem::replaceFile(const Path& source, const Path& target) { moveOver(source, target); }
@@ -268,7 +247,7 @@ void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& targ
     const DWORD err = GetLastError();
     if (err != ERROR_FILE_NOT_FOUND && err != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
         err != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-      throw IoError(target, std::string(msg::opReplace), systemReason(err));
+      throw IoError(target, msg::opReplace, err);
     moveOver(source, target);
     return;
   }
@@ -278,7 +257,7 @@ void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& targ
   const bool flushed = h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
   const DWORD err = GetLastError();
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  if (!flushed) throw IoError(target, std::string(msg::opReplace), systemReason(err));
+  if (!flushed) throw IoError(target, msg::opReplace, err);
 }
 
 void OsFileSystem::syncDirectory(const Path&) {}  // see moveOver
@@ -286,8 +265,6 @@ void OsFileSystem::syncDirectory(const Path&) {}  // see moveOver
 #else  // POSIX
 
 namespace {
-
-std::string errnoReason(int err) { return std::generic_category().message(err); }
 
 class FdReadFile final : public ReadFile {
 public:
@@ -300,7 +277,7 @@ public:
       const ssize_t got = ::pread(fd_, out + total, n - total, static_cast<off_t>(offset + total));
       if (got < 0) {
         if (errno == EINTR) continue;
-        throw IoError(path_, std::string(msg::opRead), errnoReason(errno));
+        throw IoError(path_, msg::opRead, static_cast<SystemCode>(errno));
       }
       if (got == 0) break;
       total += static_cast<std::size_t>(got);
@@ -327,7 +304,7 @@ public:
       const ssize_t put = ::write(fd_, p, n);
       if (put < 0) {
         if (errno == EINTR) continue;
-        throw IoError(path_, std::string(msg::opWrite), errnoReason(errno));
+        throw IoError(path_, msg::opWrite, static_cast<SystemCode>(errno));
       }
       p += put;
       n -= static_cast<std::size_t>(put);
@@ -336,8 +313,8 @@ public:
     sync_.wrote(written_);
   }
   void commit() override {
-    if (const int e = sync_.finish()) throw IoError(path_, std::string(msg::opWrite), errnoReason(e));
-    if (::fsync(fd_) != 0) throw IoError(path_, std::string(msg::opWrite), errnoReason(errno));
+    if (const int e = sync_.finish()) throw IoError(path_, msg::opWrite, static_cast<SystemCode>(e));
+    if (::fsync(fd_) != 0) throw IoError(path_, msg::opWrite, static_cast<SystemCode>(errno));
   }
 
 private:
@@ -368,7 +345,7 @@ bool isDirectory(int fd) {
 
 void renameOver(const Path& source, const Path& target) {
   if (::rename(source.c_str(), target.c_str()) != 0)
-    throw IoError(target, std::string(msg::opReplace), errnoReason(errno), errno == EXDEV);
+    throw IoError(target, msg::opReplace, static_cast<SystemCode>(errno));
 }
 
 }  // namespace
@@ -384,36 +361,37 @@ bool OsFileSystem::fileExists(const Path& path) noexcept {
 
 std::unique_ptr<ReadFile> OsFileSystem::openRead(const Path& path) {
   const int fd = openForRead(path);
-  if (fd < 0) throw IoError(path, std::string(msg::opOpen), errnoReason(errno));
+  if (fd < 0) throw IoError(path, msg::opOpen, static_cast<SystemCode>(errno));
   if (isDirectory(fd)) {
     ::close(fd);
-    throw IoError(path, std::string(msg::opOpen), errnoReason(EISDIR));
+    throw IoError(path, msg::opOpen, static_cast<SystemCode>(EISDIR));
   }
   return std::make_unique<FdReadFile>(fd, path);
 }
 
 std::unique_ptr<WriteFile> OsFileSystem::createTruncate(const Path& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw IoError(path, std::string(msg::opCreate), errnoReason(errno));
+  if (fd < 0) throw IoError(path, msg::opCreate, static_cast<SystemCode>(errno));
   return std::make_unique<FdWriteFile>(fd, path);
 }
 
 std::unique_ptr<WriteFile> OsFileSystem::createLocked(const Path& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) throw IoError(path, std::string(msg::opCreate), errnoReason(errno));
+  if (fd < 0) throw IoError(path, msg::opCreate, static_cast<SystemCode>(errno));
   int err = 0;
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0 && (err = errno) == EINTR) err = 0;
   if (err == 0 && ::ftruncate(fd, 0) != 0) err = errno;  // truncated only now that the file is ours
   if (err != 0) {
     ::close(fd);
-    throw IoError(path, std::string(msg::opCreate), err == EWOULDBLOCK ? std::string(msg::inUseUtf8) : errnoReason(err));
+    if (err == EWOULDBLOCK) throw IoError(path, msg::opCreate, msg::inUse);
+    throw IoError(path, msg::opCreate, static_cast<SystemCode>(err));
   }
   return std::make_unique<FdWriteFile>(fd, path);
 }
 
 void OsFileSystem::removeFile(const Path& path) {
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return;
-  throw IoError(path, std::string(msg::opRemove), errnoReason(errno));
+  throw IoError(path, msg::opRemove, static_cast<SystemCode>(errno));
 }
 
 void OsFileSystem::replaceFile(const Path& source, const Path& target) { renameOver(source, target); }
@@ -422,7 +400,7 @@ void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& targ
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
     if (::chmod(source.c_str(), st.st_mode & 07777) != 0)
-      throw IoError(target, std::string(msg::opReplace), errnoReason(errno));
+      throw IoError(target, msg::opReplace, static_cast<SystemCode>(errno));
     // Only the owner's own groups, or root, may give the file back its owner.
     if (::chown(source.c_str(), st.st_uid, st.st_gid) != 0) (void)::chown(source.c_str(), static_cast<uid_t>(-1), st.st_gid);
   }
@@ -432,12 +410,12 @@ void OsFileSystem::replaceKeepingAttributes(const Path& source, const Path& targ
 void OsFileSystem::syncDirectory(const Path& dir) {
   const Path name = dir.empty() ? Path(".") : dir;
   const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw IoError(name, std::string(msg::opWrite), errnoReason(errno));
+  if (fd < 0) throw IoError(name, msg::opWrite, static_cast<SystemCode>(errno));
   const int err = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
   // Some file systems cannot sync a directory at all; nothing is lost there.
   if (err != 0 && err != EINVAL && err != ENOTSUP && err != EOPNOTSUPP)
-    throw IoError(name, std::string(msg::opWrite), errnoReason(err));
+    throw IoError(name, msg::opWrite, static_cast<SystemCode>(err));
 }
 
 #endif
@@ -445,7 +423,7 @@ void OsFileSystem::syncDirectory(const Path& dir) {
 void OsFileSystem::createDirectories(const Path& path) {
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
-  if (ec) throw IoError(path, std::string(msg::opCreate), ec.message());
+  if (ec) throw IoError(path, msg::opCreate, nativeToSjisLossy(utf8ToNative(ec.message())));
 }
 
 }  // namespace neb

@@ -8,28 +8,37 @@
 #include <stdexcept>
 #include <string>
 
+#include "system.hpp"
 #include "text_codec.hpp"
 
 namespace neb {
 
-// A failed file operation. what() is UTF-8 for logs; message() is Shift_JIS
-// for the user: the file and the reason.
+// A failed file operation, or a failed start of a program: what was done
+// to which file and why, every text in Shift_JIS. what() is the message in
+// UTF-8, for logs.
 class IoError : public std::runtime_error {
 public:
-  IoError(Path path, std::string operation, std::string reasonUtf8, bool crossesVolumes = false);
+  // operation is one of io_texts.hpp's words, e.g. "読み込み".
+  // The system's reason, by its code.
+  IoError(Path path, std::string_view operation, SystemCode code);
+  // A reason of our own.
+  IoError(Path path, std::string_view operation, std::string_view reason, bool crossesVolumes = false);
   const Path& path() const { return path_; }
   const std::string& operation() const { return operation_; }
   const std::string& reason() const { return reason_; }
+  // The system's code; 0 for a reason of our own.
+  SystemCode systemCode() const { return code_; }
   // A rename that failed only because source and target lie on different
   // volumes (EXDEV, ERROR_NOT_SAME_DEVICE): a copy can do it instead.
   bool crossesVolumes() const { return crossesVolumes_; }
-  // "<file> を<operation>できません: <reason>", Shift_JIS.
+  // "<file> を<operation>できません: <reason>": the one text every front end shows.
   std::string message() const;
 
 private:
   Path path_;
-  std::string operation_;  // Shift_JIS, e.g. "読み込み"
-  std::string reason_;     // UTF-8
+  std::string operation_;
+  std::string reason_;
+  SystemCode code_ = 0;
   bool crossesVolumes_;
 };
 

@@ -15,11 +15,13 @@ inline constexpr std::string_view opWrite = "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD"; 
 inline constexpr std::string_view opCreate = "\x8D\xEC\x90\xAC";                    // "作成"
 inline constexpr std::string_view opReplace = "\x92\x75\x82\xAB\x8A\xB7\x82\xA6";   // "置き換え"
 inline constexpr std::string_view opRemove = "\x8D\xED\x8F\x9C";                    // "削除"
+inline constexpr std::string_view opStart = "\x8B\x4E\x93\xAE";                     // "起動"
 
-// Our own reasons of an IoError, UTF-8 like the system's.
-// A temporary work file that another extraction holds.
-inline constexpr std::string_view inUseUtf8 = "ほかの抽出処理が使用中です";
-// A system error code without a text of the system's ("エラー 5").
-inline constexpr std::string_view errorCodeUtf8 = "エラー ";
+// Our own reasons of an IoError.
+// A temporary work file that another extraction holds: "ほかの抽出処理が使用中です"
+inline constexpr std::string_view inUse =
+    "\x82\xD9\x82\xA9\x82\xCC\x92\x8A\x8F\x6F\x8F\x88\x97\x9D\x82\xAA\x8E\x67\x97\x70\x92\x86\x82\xC5\x82\xB7";
+// A system error code without a text of the system's: "エラー 5"
+inline constexpr std::string_view errorCode = "\x83\x47\x83\x89\x81\x5B ";
 
 }  // namespace neb::msg

@@ -30,11 +30,11 @@ std::optional<std::wstring> toWide(UINT codePage, std::string_view bytes, DWORD 
   return out;
 }
 
-// Strict unless lossy: an unrepresentable character gives nullopt.
-std::optional<std::string> fromWide(UINT codePage, const std::wstring& text, bool lossy) {
+// Code page 932 is strict: an unrepresentable character gives nullopt.
+std::optional<std::string> fromWide(UINT codePage, const std::wstring& text) {
   if (text.empty()) return std::string();
   const bool sjis = codePage == kSjis;
-  const DWORD flags = sjis && !lossy ? WC_NO_BEST_FIT_CHARS : 0;
+  const DWORD flags = sjis ? WC_NO_BEST_FIT_CHARS : 0;
   BOOL usedDefault = FALSE;
   BOOL* usedDefaultPtr = sjis ? &usedDefault : nullptr;
   const int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()),
@@ -43,7 +43,7 @@ std::optional<std::string> fromWide(UINT codePage, const std::wstring& text, boo
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), n,
                       nullptr, usedDefaultPtr);
-  if (usedDefault && !lossy) return std::nullopt;
+  if (usedDefault) return std::nullopt;
   return out;
 }
 
@@ -54,7 +54,7 @@ std::optional<NativeString> sjisToNative(std::string_view sjis) {
 }
 
 std::optional<std::string> nativeToSjis(const NativeString& text) {
-  return fromWide(kSjis, text, false);
+  return fromWide(kSjis, text);
 }
 
 NativeString sjisToNativeLossy(std::string_view sjis) {
@@ -74,11 +74,22 @@ NativeString sjisToNativeLossy(std::string_view sjis) {
 }
 
 std::string nativeToUtf8(const NativeString& text) {
-  return fromWide(CP_UTF8, text, true).value_or(std::string());
+  return fromWide(CP_UTF8, text).value_or(std::string());
 }
 
+NativeString utf8ToNative(std::string_view utf8) { return toWide(CP_UTF8, utf8, 0).value_or(std::wstring()); }
+
 std::string nativeToSjisLossy(const NativeString& text) {
-  return fromWide(kSjis, text, true).value_or(std::string());
+  if (auto exact = nativeToSjis(text)) return *exact;
+  // Character by character, so that a surrogate pair becomes one "?".
+  std::string out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t len =
+        IS_HIGH_SURROGATE(text[pos]) && pos + 1 < text.size() && IS_LOW_SURROGATE(text[pos + 1]) ? 2 : 1;
+    out += nativeToSjis(text.substr(pos, len)).value_or("?");
+    pos += len;
+  }
+  return out;
 }
 
 std::string sjisToUtf8Lossy(std::string_view sjis) { return nativeToUtf8(sjisToNativeLossy(sjis)); }
@@ -139,7 +150,7 @@ private:
   iconv_t cd_;
 };
 
-std::size_t oneByte(std::string_view) { return 1; }
+std::size_t oneSjisChar(std::string_view s) { return sjis::charLength(s, 0); }
 
 std::size_t oneUtf8Char(std::string_view s) {
   std::size_t n = 1;
@@ -161,7 +172,7 @@ std::optional<std::string> convert(const char* to, const char* from, std::string
 }  // namespace
 
 std::optional<NativeString> sjisToNative(std::string_view sjis) {
-  return convert("UTF-8", "CP932", sjis, false, {}, oneByte);
+  return convert("UTF-8", "CP932", sjis, false, {}, oneSjisChar);
 }
 
 std::optional<std::string> nativeToSjis(const NativeString& text) {
@@ -173,12 +184,14 @@ std::optional<std::string> nativeToSjis(const NativeString& text) {
 }
 
 NativeString sjisToNativeLossy(std::string_view sjis) {
-  return convert("UTF-8", "CP932", sjis, true, "\xEF\xBF\xBD", oneByte).value_or(std::string());
+  return convert("UTF-8", "CP932", sjis, true, "\xEF\xBF\xBD", oneSjisChar).value_or(std::string());
 }
 
 std::string sjisToUtf8Lossy(std::string_view sjis) { return sjisToNativeLossy(sjis); }
 
 std::string nativeToUtf8(const NativeString& text) { return text; }
+
+NativeString utf8ToNative(std::string_view utf8) { return NativeString(utf8); }
 
 std::string nativeToSjisLossy(const NativeString& text) {
   return convert("CP932", "UTF-8", text, true, "?", oneUtf8Char).value_or(std::string());

@@ -27,10 +27,14 @@ std::optional<NativeString> sjisToNative(std::string_view sjis);
 // nullopt when some character has no code page 932 form (never a "?" stand-in).
 std::optional<std::string> nativeToSjis(const NativeString& text);
 
-// For display only: invalid bytes become U+FFFD / unrepresentable characters "?".
+// For display: the one rule for what does not convert. Each Shift_JIS
+// character that is not valid code page 932 becomes one U+FFFD, and each
+// character without a code page 932 form one "?" (never a best-fit
+// look-alike); nothing is dropped, so a text keeps its length in characters.
 NativeString sjisToNativeLossy(std::string_view sjis);
 std::string sjisToUtf8Lossy(std::string_view sjis);
 std::string nativeToUtf8(const NativeString& text);
+NativeString utf8ToNative(std::string_view utf8);
 std::string nativeToSjisLossy(const NativeString& text);
 
 // A path from Shift_JIS bytes; nullopt when they cannot name a file here.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "extract_cli.hpp"
+#include "system.hpp"
 
 #ifdef _WIN32
 #include <io.h>
@@ -30,10 +31,8 @@ bool isConsole(HANDLE handle) {
 bool writeConsole(DWORD which, std::string_view utf8) {
   HANDLE handle = GetStdHandle(which);
   if (!isConsole(handle)) return false;
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (n <= 0) return utf8.empty();
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  const std::wstring wide = neb::utf8ToNative(utf8);
+  if (wide.empty()) return utf8.empty();
   DWORD written = 0;
   return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
 }
@@ -67,21 +66,6 @@ public:
   }
 };
 
-neb::Path programDir(const neb::NativeChar* argv0) {
-#ifdef _WIN32
-  (void)argv0;
-  std::wstring buffer(32768, L'\0');
-  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  buffer.resize(n);
-  return neb::Path(buffer).parent_path();
-#else
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return exe.parent_path();
-  return std::filesystem::absolute(neb::Path(argv0), ec).parent_path();
-#endif
-}
-
 // Japanese for a Japanese user, English for everyone else.
 neb::cli::Language userLanguage() {
   using neb::cli::Language;
@@ -102,7 +86,7 @@ int run(int argc, neb::NativeChar** argv) {
   std::signal(SIGTERM, onInterrupt);
   std::vector<neb::NativeString> args(argv + 1, argv + argc);
   StdConsole console;
-  return neb::cli::runExtractCli(args, programDir(argc > 0 ? argv[0] : NEB_NATIVE("")), console, userLanguage());
+  return neb::cli::runExtractCli(args, neb::executableDirectory(), console, userLanguage());
 }
 
 }  // namespace

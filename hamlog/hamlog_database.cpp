@@ -343,7 +343,7 @@ bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
   files->records = fs_.openRead(*dbsPath);
   unsigned char header[7] = {};
   if (files->records->readAt(0, header, sizeof header) < sizeof header)
-    throw IoError(*dbsPath, std::string(msg::opRead), std::string(msg::headerTooShortUtf8));
+    throw IoError(*dbsPath, msg::opRead, msg::headerTooShort);
   files->texts = fs_.openRead(*dbrPath);
 
   impl_->files = std::move(files);

@@ -23,8 +23,9 @@ inline constexpr std::string_view frequencyOdd =
 inline constexpr std::string_view frequencyAssumed =
     " MHz \x82\xC6\x94\xBB\x92\x66\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
 
-// The HAMLOG file's own reason of an IoError, UTF-8 like the system's.
-// A record file too short to hold its count.
-inline constexpr std::string_view headerTooShortUtf8 = "HAMLOG のヘッダーより短いファイルです";
+// The HAMLOG file's own reason of an IoError: a record file too short to
+// hold its count. "HAMLOG のヘッダーより短いファイルです"
+inline constexpr std::string_view headerTooShort =
+    "HAMLOG \x82\xCC\x83\x77\x83\x62\x83\x5F\x81\x5B\x82\xE6\x82\xE8\x92\x5A\x82\xA2\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC5\x82\xB7";
 
 }  // namespace neb::msg

@@ -66,7 +66,7 @@ void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& ru
   // that nothing changes it.
   const auto perms = std::filesystem::status(target, ec).permissions();
   if (!ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
-    throw IoError(target, std::string(msg::opWrite), std::string(msg::readOnlyUtf8));
+    throw IoError(target, msg::opWrite, msg::readOnly);
   try {
     // A copy left over from an interrupted rewrite may be read-only.
     if (fs.fileExists(copy)) fs.removeFile(copy);

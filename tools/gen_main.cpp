@@ -7,8 +7,10 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "hamlog_gen.hpp"
 #include "qso_list.hpp"
@@ -28,20 +30,15 @@ const char* const kUsage =
     "DIR/HAMLOG/HAMLOG.DBS and .DBR, the environment file DIR/NEBWD.ENV, DIR/Mode.txt\n"
     "and an empty DIR/data.\n";
 
-struct UsageError {
-  std::string what;
-};
-
-// --help or --version: answered on standard output, nothing else is done.
-struct Answer {
-  std::string text;
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
 };
 
 std::uint64_t parseNumber(std::string_view s, std::uint64_t max, const char* option) {
   std::uint64_t v = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size() || v > max)
-    throw UsageError{std::string("bad value for ") + option + ": " + std::string(s)};
+    throw UsageError(std::string("bad value for ") + option + ": " + std::string(s));
   return v;
 }
 
@@ -61,14 +58,22 @@ struct Options {
   std::optional<fs::path> list;
   std::optional<fs::path> suite;
   std::optional<fs::path> output;
+  // --help or --version: answered on standard output, nothing else is done.
+  std::optional<std::string> answer;
 };
+
+Options answered(std::string text) {
+  Options o;
+  o.answer = std::move(text);
+  return o;
+}
 
 Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
     auto value = [&]() -> std::string_view {
-      if (i + 1 >= argc) throw UsageError{std::string(a) + " needs a value"};
+      if (i + 1 >= argc) throw UsageError(std::string(a) + " needs a value");
       return argv[++i];
     };
     if (a == "--seed") o.seed = parseNumber(value(), UINT64_MAX, "--seed");
@@ -79,18 +84,18 @@ Options parse(int argc, char** argv) {
     else if (a == "--cut-companion") o.cutCompanion = parseNumber(value(), UINT64_MAX, "--cut-companion");
     else if (a == "--list") o.list = fs::path(value());
     else if (a == "--suite") o.suite = fs::path(value());
-    else if (a == "-h" || a == "--help") throw Answer{kUsage};
-    else if (a == "--version") throw Answer{"neb01-gen " NEB_VERSION "\n"};
-    else if (a.starts_with("-") && a.size() > 1) throw UsageError{"unknown option " + std::string(a)};
-    else if (o.output) throw UsageError{"more than one output file"};
+    else if (a == "-h" || a == "--help") return answered(kUsage);
+    else if (a == "--version") return answered("neb01-gen " NEB_VERSION "\n");
+    else if (a.starts_with("-") && a.size() > 1) throw UsageError("unknown option " + std::string(a));
+    else if (o.output) throw UsageError("more than one output file");
     else o.output = fs::path(a);
   }
   const int modes = (o.suite ? 1 : 0) + (o.list ? 1 : 0) + (!o.suite && !o.list ? 1 : 0);
-  if (modes != 1 || (o.suite && o.list)) throw UsageError{"--suite and --list exclude each other"};
-  if (o.suite && o.output) throw UsageError{"--suite takes no output file"};
-  if (!o.suite && !o.output) throw UsageError{"no output file"};
-  if (!o.suite && !o.list && (!o.seed || !o.count)) throw UsageError{"--seed and --count are needed"};
-  if (o.list && (o.seed || o.count || o.adversarial)) throw UsageError{"--list excludes --seed, --count and --adversarial"};
+  if (modes != 1 || (o.suite && o.list)) throw UsageError("--suite and --list exclude each other");
+  if (o.suite && o.output) throw UsageError("--suite takes no output file");
+  if (!o.suite && !o.output) throw UsageError("no output file");
+  if (!o.suite && !o.list && (!o.seed || !o.count)) throw UsageError("--seed and --count are needed");
+  if (o.list && (o.seed || o.count || o.adversarial)) throw UsageError("--list excludes --seed, --count and --adversarial");
   return o;
 }
 
@@ -132,6 +137,10 @@ void writeSuite(const fs::path& dir, std::uint64_t seed, std::uint32_t count) {
 int main(int argc, char** argv) {
   try {
     const Options o = parse(argc, argv);
+    if (o.answer) {
+      std::cout << *o.answer;
+      return 0;
+    }
     if (o.suite) {
       const std::uint32_t count = o.count.value_or(3000);
       writeSuite(*o.suite, o.seed.value_or(1), count);
@@ -155,11 +164,8 @@ int main(int argc, char** argv) {
     }
     std::cout << written << " QSOs written to " << o.output->string() << "\n";
     return 0;
-  } catch (const Answer& a) {
-    std::cout << a.text;
-    return 0;
   } catch (const UsageError& e) {
-    std::cerr << "neb01-gen: " << e.what << "\n";
+    std::cerr << "neb01-gen: " << e.what() << "\n";
     std::cerr << kUsage;
     return 2;
   } catch (const std::exception& e) {

@@ -28,16 +28,6 @@ std::wstring_view argumentTextOf(std::wstring_view commandLine) {
   return commandLine.substr(i);
 }
 
-std::wstring directoryOf(std::wstring_view modulePath) {
-  const std::size_t slash = modulePath.find_last_of(L"\\/");
-  if (slash == std::wstring_view::npos) return {};
-  std::wstring dir(modulePath.substr(0, slash));
-  // "C:" alone would mean the drive's current directory, not its root.
-  if (dir.size() == 2 && dir[1] == L':') dir += L'\\';
-  if (dir.empty()) dir = L"\\";
-  return dir;
-}
-
 std::wstring programFileOf(std::wstring_view commandLine, std::wstring_view directory) {
   if (directory.empty() || commandLine.substr(0, directory.size()) != directory) return {};
   std::size_t start = directory.size();

@@ -11,10 +11,6 @@ namespace neb::win32 {
 // not) is skipped, then exactly one blank; the rest comes back unchanged.
 std::wstring_view argumentTextOf(std::wstring_view commandLine);
 
-// Directory part of an executable's path: no trailing "\" except at a drive
-// root ("C:\x.exe" gives "C:\", "C:\a\x.exe" gives "C:\a").
-std::wstring directoryOf(std::wstring_view modulePath);
-
 // The program file a command line starts, when that command line begins with
 // directory followed by "\" (or at a root, directly) and names an .exe there;
 // empty otherwise. Lets CreateProcess take the file by name instead of

@@ -5,12 +5,15 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "command_line.hpp"
 #include "control_ids.hpp"
-#include "cp932.hpp"
+#include "system.hpp"
+#include "system_services.hpp"
+#include "texts.hpp"
 
 namespace neb::win32 {
 namespace {
@@ -40,17 +43,17 @@ const ControlSpec kControls[] = {
      {30, 42, 140, 26}},
     {kLabel3, L"STATIC", L"", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | SS_SUNKEN, 0, FontKind::Gothic,
      {192, 42, 140, 26}},
-    {kCommand1, L"BUTTON", L"開始", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, FontKind::Gothic,
+    {kCommand1, L"BUTTON", text::start, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, FontKind::Gothic,
      {40, 92, 120, 32}},
-    {kCommand2, L"BUTTON", L"中止", BS_PUSHBUTTON | WS_TABSTOP, 0, FontKind::Gothic, {202, 92, 120, 32}},
-    {kCheck1, L"BUTTON", L"/JA1 =>  /1  変換", BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
+    {kCommand2, L"BUTTON", text::stop, BS_PUSHBUTTON | WS_TABSTOP, 0, FontKind::Gothic, {202, 92, 120, 32}},
+    {kCheck1, L"BUTTON", text::portableArea, BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
      {40, 138, 290, 22}},
-    {kCheck2, L"BUTTON", L"モード 形式変換", BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
+    {kCheck2, L"BUTTON", text::modeConversion, BS_AUTOCHECKBOX | WS_TABSTOP, 0, FontKind::Window,
      {40, 166, 290, 22}},
-    {kLabel1, L"STATIC", L"ﾌｧｲﾙ名未設定", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, FontKind::Gothic,
+    {kLabel1, L"STATIC", text::noFileName, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 0, FontKind::Gothic,
      {12, 208, 338, 56}},
-    {kFrame2, L"BUTTON", L"件数", BS_GROUPBOX | WS_GROUP, 0, FontKind::Gothic, {18, 20, 326, 60}},
-    {kFrame1, L"BUTTON", L"データ抽出", BS_GROUPBOX, 0, FontKind::Gothic, {6, 4, 350, 198}},
+    {kFrame2, L"BUTTON", text::countFrame, BS_GROUPBOX | WS_GROUP, 0, FontKind::Gothic, {18, 20, 326, 60}},
+    {kFrame1, L"BUTTON", text::extractFrame, BS_GROUPBOX, 0, FontKind::Gothic, {6, 4, 350, 198}},
 };
 
 constexpr std::size_t slot(int id) { return static_cast<std::size_t>(id - kCommand1); }
@@ -86,43 +89,27 @@ Fn user32Function(const char* name) {
   return fn;
 }
 
-std::wstring utf8ToWide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string wideToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::string systemMessage(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) text = L"エラー " + std::to_wstring(error);
-  return wideToUtf8(text);
-}
-
-constexpr wchar_t kCaption[] = L"HAMLOG からの抽出";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr DWORD kDialogBufferChars = 32768;
-const std::string kNoWindow = "ウィンドウを作成できません: ";
 
 }  // namespace
+
+std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const IoError& e) {
+    return sjisToNativeLossy(e.message());
+  } catch (const WindowError& e) {
+    return text::noWindow + sjisToNativeLossy(systemReason(e.code));
+  } catch (const std::bad_alloc&) {
+    return text::outOfMemory;
+  } catch (const std::runtime_error& e) {  // our own texts, UTF-8
+    return utf8ToNative(e.what());
+  } catch (...) {
+    return unknown;
+  }
+}
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFile_(kDialogBufferChars, L'\0') {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -138,17 +125,17 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance), dialogFi
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kMainWindowClass;
   // A second window in one process (the tests) finds the class registered.
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw WindowError(GetLastError());
 
   menuBar_ = CreateMenu();
   HMENU op = CreatePopupMenu();
-  AppendMenuW(op, MF_STRING, kMenuHamlogSet, L"Hamlog ﾌｧｲﾙ設定");
-  AppendMenuW(op, MF_STRING, kMenuX, L"MENU で環境設定");
-  AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(op), L"Option");
+  AppendMenuW(op, MF_STRING, kMenuHamlogSet, text::hamlogSetMenu);
+  AppendMenuW(op, MF_STRING, kMenuX, text::menuXMenu);
+  AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(op), text::optionMenu);
 
-  window_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            kClientWidth, kClientHeight, nullptr, menuBar_, instance_, this);
-  if (!window_) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
+  window_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, text::windowCaption, kWindowStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, menuBar_, instance_, this);
+  if (!window_) throw WindowError(GetLastError());
   dpi_ = windowDpi();
   createFonts(dpi_);
   createControls();
@@ -176,8 +163,8 @@ UINT Win32Platform::windowDpi() const {
 }
 
 void Win32Platform::createFonts(UINT dpi) {
-  HFONT window = makeFont(L"ＭＳ 明朝", 975, dpi);
-  HFONT gothic = makeFont(L"ＭＳ Ｐゴシック", 900, dpi);
+  HFONT window = makeFont(text::mincho, 975, dpi);
+  HFONT gothic = makeFont(text::pGothic, 900, dpi);
   for (const ControlSpec& item : kControls) {
     HWND hwnd = controls_[slot(item.id)];
     if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(item.font == FontKind::Window ? window : gothic), TRUE);
@@ -193,7 +180,7 @@ void Win32Platform::createControls() {
     HWND hwnd = CreateWindowExW(item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | item.style, 0, 0,
                                 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
                                 nullptr);
-    if (!hwnd) throw std::runtime_error(kNoWindow + systemMessage(GetLastError()));
+    if (!hwnd) throw WindowError(GetLastError());
     controls_[slot(item.id)] = hwnd;
     SendMessageW(hwnd, WM_SETFONT,
                  reinterpret_cast<WPARAM>(item.font == FontKind::Window ? windowFont_ : gothicFont_), FALSE);
@@ -204,8 +191,8 @@ void Win32Platform::createControls() {
                              nullptr);
   if (!tooltip_) return;  // tips are a help, not a need
   const std::pair<int, const wchar_t*> tips[] = {
-      {kCheck1, L"国内移動局が が /JA1 形式の時の時にチェックします"},
-      {kCheck2, L"Mode が FM SSB 形式で無い時チェックします"},
+      {kCheck1, text::portableAreaTip},
+      {kCheck2, text::modeConversionTip},
   };
   for (const auto& [id, text] : tips) {
     TOOLINFOW ti{};
@@ -278,17 +265,8 @@ void Win32Platform::forward(Handler handler) {
   if (!form_) return;
   try {
     handler(*form_);
-  } catch (const IoError& e) {
-    MessageBoxW(window_, sjisToWide(e.message()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
-    ExitProcess(1);
-  } catch (const std::bad_alloc&) {
-    MessageBoxW(window_, L"メモリが足りません", L"NEB01", MB_OK | MB_ICONSTOP);
-    ExitProcess(1);
-  } catch (const std::runtime_error& e) {  // our own texts, UTF-8
-    MessageBoxW(window_, utf8ToWide(e.what()).c_str(), L"NEB01", MB_OK | MB_ICONSTOP);
-    ExitProcess(1);
   } catch (...) {
-    MessageBoxW(window_, L"予期しないエラーが発生しました", L"NEB01", MB_OK | MB_ICONSTOP);
+    MessageBoxW(window_, failureText(std::current_exception(), text::unexpected).c_str(), text::appTitle().c_str(), MB_OK | MB_ICONSTOP);
     ExitProcess(1);
   }
 }
@@ -370,20 +348,20 @@ app::Answer Win32Platform::messageBox(std::string_view text, std::string_view ca
                                       app::Icon icon) {
   UINT type = buttons == app::Buttons::YesNo ? MB_YESNO : MB_OK;
   if (icon == app::Icon::Exclamation) type |= MB_ICONEXCLAMATION;
-  const int result = MessageBoxW(window_, sjisToWide(text).c_str(), sjisToWide(caption).c_str(), type);
+  const int result = MessageBoxW(window_, sjisToNativeLossy(text).c_str(), sjisToNativeLossy(caption).c_str(), type);
   if (result == IDYES) return app::Answer::Yes;
   if (result == IDNO) return app::Answer::No;
   return app::Answer::Ok;
 }
 
 void Win32Platform::nameBox(const NativeString& name, std::string_view sjisText, std::string_view caption) {
-  const std::wstring text = name + L"\n" + sjisToWide(sjisText);
-  MessageBoxW(window_, text.c_str(), sjisToWide(caption).c_str(), MB_OK);
+  const std::wstring text = name + L"\n" + sjisToNativeLossy(sjisText);
+  MessageBoxW(window_, text.c_str(), sjisToNativeLossy(caption).c_str(), MB_OK);
 }
 
 app::OpenFileResult Win32Platform::openFileDialog(const app::OpenFileRequest& request) {
-  const std::wstring title = sjisToWide(request.title);
-  const std::wstring filter = dialogFilter(sjisToWide(request.filter));
+  const std::wstring title = sjisToNativeLossy(request.title);
+  const std::wstring filter = dialogFilter(sjisToNativeLossy(request.filter));
   std::vector<wchar_t> fileTitle(kDialogBufferChars, L'\0');
 
   OPENFILENAMEW ofn{};
@@ -409,26 +387,19 @@ app::OpenFileResult Win32Platform::openFileDialog(const app::OpenFileRequest& re
   }
   if (!chosen) {
     if (const DWORD error = CommDlgExtendedError()) {
-      const std::wstring text = L"ファイルを選択する画面を開けません (エラー " + std::to_wstring(error) + L")";
-      MessageBoxW(window_, text.c_str(), L"NEB01", MB_OK | MB_ICONEXCLAMATION);
+      const std::wstring box = text::noOpenDialog + std::to_wstring(error) + L")";
+      MessageBoxW(window_, box.c_str(), text::appTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
     }
     return result;
   }
   result.cancelled = false;
-  result.nativePath = dialogFile_.data();
-  auto path = wideToSjis(dialogFile_.data());
-  auto name = wideToSjis(fileTitle.data());
-  if (path && name) {
-    result.fullPath = std::move(*path);
-    result.fileTitle = std::move(*name);
-  } else {
-    result.representable = false;
-  }
+  result.fullPath = dialogFile_.data();
+  result.fileTitle = fileTitle.data();
   return result;
 }
 
 void Win32Platform::setCaption(Control c, std::string_view sjisText) {
-  const std::wstring text = sjisToWide(sjisText);
+  const std::wstring text = sjisToNativeLossy(sjisText);
   if (c == Control::Op) {
     ModifyMenuW(menuBar_, 0, MF_BYPOSITION | MF_STRING | MF_POPUP,
                 reinterpret_cast<UINT_PTR>(GetSubMenu(menuBar_, 0)), text.c_str());
@@ -505,47 +476,14 @@ void Win32Platform::dispatch(MSG& msg) {
 
 std::uint64_t Win32Platform::tickMs() { return GetTickCount64(); }
 
-void Win32Platform::startProcess(const NativeString& commandLine) {
-  std::wstring buffer = commandLine;  // CreateProcessW may write into it
-  const std::wstring program = programFileOf(commandLine, applicationDirectory());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &si, &pi)) {
-    const DWORD error = GetLastError();
-    // "起動" (start) in Shift_JIS.
-    throw IoError(Path(program.empty() ? commandLine : program), "\x8b\x4e\x93\xae", systemMessage(error));
-  }
-  // This program ends at once: let the menu take the foreground it leaves.
-  AllowSetForegroundWindow(pi.dwProcessId);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-}
+void Win32Platform::startProcess(const NativeString& commandLine) { win32::startProcess(commandLine); }
 
 void Win32Platform::endProcess() { ExitProcess(0); }
 
-void Win32Platform::dismissHelp(const NativeString& helpFile) {
-  const std::string path = wideToSjisLossy(helpFile);
-  WinHelpA(window_, path.c_str(), HELP_QUIT, 0);
-}
+void Win32Platform::dismissHelp(const NativeString& helpFile) { win32::dismissHelp(window_, helpFile); }
 
-NativeString Win32Platform::applicationDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return directoryOf(path);
-}
+NativeString Win32Platform::applicationDirectory() { return executableDirectory().native(); }
 
-NativeString Win32Platform::argumentText() { return NativeString(argumentTextOf(GetCommandLineW())); }
+NativeString Win32Platform::argumentText() { return win32::argumentText(); }
 
 }  // namespace neb::win32

@@ -1,11 +1,13 @@
-// The Win32 front end: the main window Form1 and the platform services the
-// application shell asks for. It forwards window events to Form1 and has no
-// behaviour of its own beyond what the platform must do.
+// The Win32 front end: the main window Form1. It forwards window events to
+// Form1 and has no behaviour of its own beyond what the platform must do; the
+// system's services (system_services.hpp) it only passes on.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,17 @@
 #include "platform.hpp"
 
 namespace neb::win32 {
+
+// The window or one of its parts could not be made; code is the system's.
+struct WindowError : std::runtime_error {
+  explicit WindowError(DWORD systemCode) : std::runtime_error("no window"), code(systemCode) {}
+  DWORD code;
+};
+
+// The one place a failure becomes the text of a box: an IoError's message,
+// the system's reason a window could not be made, our own texts (UTF-8);
+// unknown for anything else.
+std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown);
 
 class Win32Platform final : public app::Platform {
 public:

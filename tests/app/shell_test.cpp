@@ -17,6 +17,7 @@
 #include "fault_fs.hpp"
 #include "form1.hpp"
 #include "hamlog_gen.hpp"
+#include "test_files.hpp"
 
 namespace neb::app {
 namespace {
@@ -100,12 +101,6 @@ private:
   std::uint64_t clock_ = 0;
 };
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-
 gen::GenQso qso(std::string call, std::string portable) {
   gen::GenQso q;
   q.call = std::move(call);
@@ -130,7 +125,7 @@ struct Session {
   std::string transcript;
   std::string envAfter = "=";  // "=": as before
   std::vector<Answer> answers = {};
-  std::vector<std::string> picks = {};  // full paths; "?" one Shift_JIS cannot hold
+  std::vector<std::string> picks = {};  // native full paths; "?" one Shift_JIS cannot hold
   std::string failOn = "";              // "step:file name" that fails, or "start"
   int unloadAtPump = 0;
   const char* argument = " %/ENV.DAT";
@@ -199,15 +194,15 @@ const Session kSessions[] = {
      "box:NEB01:\nask:NEB01:" ASK "\noff0\noff0\noff1\nbox:NEB01:%/ENV.DAT" CANNOT("replace") "\nend\n", "=", {}, {}, "replace:ENV.DAT"},
     {"definition rewrites every #01 line", "#01,X\r\n$JA\r\n#01,C:/A.DBS,Y", -1, "LH",
      "cap5:C:/A.DBS\nbox:NEB01:C:/A.DBS\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:%/\x95\\/L.DBS\n",
-     "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\x95\\/L.DBS"}},
+     "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\xe8\xa1\xa8/L.DBS"}},
     {"definition whose rewrite fails says nothing", "#01,X\r\n", -1, "LH",
      "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:X\n", "=", {}, {"%/A.DBS"}, "commit:ENV.tmp"},
 };
 
 TEST(Shell, ScriptedSessions) {
   for (const Session& s : kSessions) {
-    const fs::path root = fs::temp_directory_path() / ("neb-shell-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const TempDir dir;
+    const fs::path& root = dir.path;
     fs::create_directories(root / "app" / "data");
     const std::string r = root.string();
     if (s.env != "-") writeFile(root / "ENV.DAT", expand(s.env, r));
@@ -247,12 +242,8 @@ TEST(Shell, ScriptedSessions) {
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
       const std::string full = expand(p, r);
-      OpenFileResult pick;  // representable unless said otherwise
-      pick.cancelled = false;
-      pick.fullPath = p == "?" ? "" : full;
-      pick.fileTitle = p == "?" ? "" : full.substr(full.rfind('/') + 1);
-      if (p == "?") pick.representable = false, pick.nativePath = r + "/\xe2\x98\x83.DBS";
-      ui.picks.push_back(pick);
+      const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : full;
+      ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
@@ -289,20 +280,18 @@ TEST(Shell, ScriptedSessions) {
     EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n")
         << s.name;
     EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").find("\"SSB\""), std::string::npos) << s.name;
-    fs::remove_all(root);
   }
 }
 
 TEST(Shell, CheckBoxesChooseTheConversions) {
   const std::pair<bool, bool> checks[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   for (const auto& [area, mode] : checks) {
-    const fs::path root = fs::temp_directory_path() / ("neb-shell-" + std::to_string(::getpid()));
+    const TempDir dir;
+    const fs::path& root = dir.path;
     fs::create_directories(root / "app");
     writeFile(root / "app" / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
     writeFile(root / "ENV.DAT", "#01," + root.string() + "/LOG.DBS\r\n$7K\r\n$JA\r\n");
-    gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
-    w.add(qso("JA1ABC", "JA1"));
-    w.finish();
+    writeDatabase(root / "LOG.DBS", {qso("JA1ABC", "JA1")});
     test::FaultFs files;
     ScriptedUi ui(files);
     ui.appDir = root.string() + "/app";
@@ -316,7 +305,6 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
               std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" +
                   (mode ? "SSB" : "LSB") +
                   "\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\",\"0000000001\",\"JA1ABC/JA1\"\r\n");
-    fs::remove_all(root);
   }
 }
 
@@ -336,7 +324,8 @@ TEST(EnvRewrite, CopyNameAndLineEnds) {
 
 // The rewrite changes the file a link names, and keeps its permissions.
 TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
-  const fs::path root = fs::temp_directory_path() / ("neb-link-" + std::to_string(::getpid()));
+  const TempDir dir;
+  const fs::path& root = dir.path;
   fs::create_directories(root / "real");
   writeFile(root / "real" / "ENV.DAT", "#01,A\r\nx\r\n");
   fs::permissions(root / "real" / "ENV.DAT", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -349,7 +338,6 @@ TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
   EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(std::distance(fs::directory_iterator(root / "real"), {}), 1);
-  fs::remove_all(root);
 }
 
 }  // namespace

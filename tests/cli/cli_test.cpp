@@ -18,7 +18,7 @@
 
 #include "hamlog_gen.hpp"
 #include "qso_list.hpp"
-#include "random_log.hpp"
+#include "test_files.hpp"
 
 extern char** environ;
 
@@ -35,16 +35,6 @@ namespace {
 #define HANKAKU "\312\335\266\270"               // ﾊﾝｶｸ (half-width)
 #define RQUOTE "\201h"                           // ”
 #define LQUOTE "\201g"                           // “
-
-std::string readBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -127,23 +117,21 @@ protected:
       r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    r.out = readBytes(outFile);
-    r.err = readBytes(errFile);
+    r.out = neb::readFile(outFile);
+    r.err = neb::readFile(errFile);
     return r;
   }
 
   fs::path database(const std::string& list, std::optional<std::uint32_t> headerCount = std::nullopt,
                     std::uint64_t cut = 0) {
     const fs::path dbs = dir_ / "log" / "HAMLOG.DBS";
-    DatabaseWriter w(dbs, companionPath(dbs));
-    for (const auto& q : parseQsoList(list)) w.add(q);
-    w.finish(headerCount, cut);
+    neb::writeDatabase(dbs, parseQsoList(list), headerCount, cut);
     return dbs;
   }
 
   fs::path envFile(const std::string& body) {
     const fs::path env = dir_ / "NEBWD.ENV";
-    writeBytes(env, body);
+    neb::writeFile(env, body);
     return env;
   }
 
@@ -198,7 +186,7 @@ TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
   locale_ = {"LANG=ja_JP.UTF-8"};
   const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(readBytes(workFile()), kExpected);
+  EXPECT_EQ(neb::readFile(workFile()), kExpected);
   EXPECT_EQ(r.err,
             "交信番号 4 の交信周波数は 無効です 5.35\n"
             "交信番号 5 の交信周波数が変です 430 MHz と判断しました\n");
@@ -214,7 +202,7 @@ TEST_F(Cli, AreaSuffixAndModeConversions) {
       "A\tJA\t\t\t\tFT8\n"
       "A\t7K3\t\t\t\t\n"
       "A\tJR1\t\t\t\tCW\n");
-  writeBytes(app_ / "Mode.txt", "ssb , lsb,USB\r\nAM,LSB\r\nDATA,FT8,\r\n,CW\r\n");
+  neb::writeFile(app_ / "Mode.txt", "ssb , lsb,USB\r\nAM,LSB\r\nDATA,FT8,\r\n,CW\r\n");
   // "$JD" items are never prefixes; "$1" matches what JA1 and JR1 have become.
   const fs::path env = envFile("###\x8F\x89\x8A\xFA\x90\xDD\x92\xE8\x8D\xCF\x82\xDD###\r\n#01," + dbs.string() +
                                "\r\n$JA\r\n$JD1\r\n$JHx\r\n$JR\r\n$1\r\n");
@@ -233,7 +221,7 @@ TEST_F(Cli, AreaSuffixAndModeConversions) {
     args.insert(args.end(), {"-q", "--app-dir", app_.string(), env.string()});
     const Result r = run(args);
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto lines = splitLines(readBytes(workFile()));
+    const auto lines = splitLines(neb::readFile(workFile()));
     ASSERT_EQ(lines.size(), 6u);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const auto f = fieldsOf(lines[i]);
@@ -326,13 +314,13 @@ TEST_F(Cli, JapaneseOrEnglishAsTheLocaleSays) {
 TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
   const fs::path dbs = database("JA1AB\n");
   const fs::path lonely = dir_ / "log" / "LONELY.DBS";
-  writeBytes(lonely, encodeHeader(0));
+  neb::writeFile(lonely, encodeHeader(0));
   const std::string base = (dir_ / "log").string() + "/";
   fs::create_directories(app_ / "data");
   const std::string old = "\"old\"\r\n";
-  const std::string dbsBytes = readBytes(dbs), dbrBytes = readBytes(companionPath(dbs));
-  writeBytes(dir_ / "log" / "SHORT.DBS", "abc");  // not even a full header
-  writeBytes(dir_ / "log" / "SHORT.DBR", "");
+  const std::string dbsBytes = neb::readFile(dbs), dbrBytes = neb::readFile(companionPath(dbs));
+  neb::writeFile(dir_ / "log" / "SHORT.DBS", "abc");  // not even a full header
+  neb::writeFile(dir_ / "log" / "SHORT.DBR", "");
   struct Case {
     std::vector<std::string> args;
     std::string message;  // part of standard error
@@ -347,17 +335,17 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
       {{"--hamlog", base + "SHORT.DBS"}, "SHORT.DBS"},
   };
   for (const auto& c : cases) {
-    writeBytes(workFile(), old);
+    neb::writeFile(workFile(), old);
     std::vector<std::string> args = {"--app-dir", app_.string()};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const Result r = run(args);
     EXPECT_EQ(r.code, 1) << ::testing::PrintToString(c.args) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(readBytes(workFile()), old);
+    EXPECT_EQ(neb::readFile(workFile()), old);
   }
-  EXPECT_EQ(readBytes(dbs), dbsBytes);
-  EXPECT_EQ(readBytes(companionPath(dbs)), dbrBytes);
+  EXPECT_EQ(neb::readFile(dbs), dbsBytes);
+  EXPECT_EQ(neb::readFile(companionPath(dbs)), dbrBytes);
   // The work file cannot be replaced: a directory stands in its place.
   fs::remove(workFile());
   fs::create_directories(workFile() / "keep");
@@ -374,7 +362,7 @@ TEST_F(Cli, WithoutAppDirTheProgramsOwnDirectoryIsUsed) {
   fs::copy_file(NEB01_EXTRACT, program_);
   const Result r = run({"-q", "--hamlog", dbs.string()});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(splitLines(readBytes(workFile())).size(), 1u);
+  EXPECT_EQ(splitLines(neb::readFile(workFile())).size(), 1u);
   EXPECT_EQ(r.out, "1 QSO written to " + workFile().string() + "\n");
 }
 
@@ -382,10 +370,10 @@ TEST_F(Cli, OutputOptionWritesOnlyThatFile) {
   const fs::path dbs = database("JA1AB\nJA2CD\n");
   const fs::path out = dir_ / "out" / "mine.txt";
   fs::create_directories(out.parent_path());
-  writeBytes(out, "previous contents, much longer than the new file\r\n");
+  neb::writeFile(out, "previous contents, much longer than the new file\r\n");
   const Result r = run({"--app-dir", app_.string(), "-o", out.string(), "--quiet", "--hamlog", dbs.string()});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(splitLines(readBytes(out)).size(), 2u);
+  EXPECT_EQ(splitLines(neb::readFile(out)).size(), 2u);
   EXPECT_EQ(r.out, "2 QSOs written to " + out.string() + "\n");
   EXPECT_FALSE(fs::exists(app_ / "data"));
   expectNoTempFiles();
@@ -403,7 +391,7 @@ TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
     if (target == "--hamlog") args.push_back(dbs.string());
     const Result r = run(args);
     EXPECT_EQ(r.code, 0) << target << r.err;
-    EXPECT_EQ(splitLines(readBytes(workFile())).size(), 1u);
+    EXPECT_EQ(splitLines(neb::readFile(workFile())).size(), 1u);
   }
 }
 
@@ -425,7 +413,7 @@ TEST_F(Cli, EmptyAndShortRecordFiles) {
     const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, c.err);
-    const std::string work = readBytes(workFile());
+    const std::string work = neb::readFile(workFile());
     EXPECT_EQ(splitLines(work).size(), c.lines);
     if (c.lines == 0) {
       EXPECT_EQ(work.size(), 0u);
@@ -437,14 +425,11 @@ TEST_F(Cli, AdversarialLogNeverCrashesAndGivesOneLinePerQso) {
   constexpr std::uint32_t kCount = 4000;
   for (std::uint64_t seed : {1u, 2u}) {
     const fs::path dbs = dir_ / "log" / "ODD.DBS";
-    DatabaseWriter w(dbs, companionPath(dbs));
-    RandomLog log(seed, true);
-    for (std::uint32_t i = 0; i < kCount; ++i) w.add(log.next());
-    w.finish(std::nullopt, 2);  // the last block runs past the end of the file
+    neb::writeRandomLog(dbs, seed, kCount, true, 2);  // the last block runs past the end of the file
 
     const Result r = run({"--app-dir", app_.string(), "--hamlog", dbs.string()});
     ASSERT_EQ(r.code, 0) << r.err.substr(0, 2000);
-    const auto lines = splitLines(readBytes(workFile()));
+    const auto lines = splitLines(neb::readFile(workFile()));
     ASSERT_EQ(lines.size(), kCount);
     for (std::uint32_t i = 0; i < kCount; ++i) {
       const auto f = fieldsOf(lines[i]);
@@ -460,10 +445,7 @@ TEST_F(Cli, AdversarialLogNeverCrashesAndGivesOneLinePerQso) {
 TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   constexpr std::uint32_t kCount = 5000;
   const fs::path dbs = dir_ / "log" / "BIG.DBS";
-  DatabaseWriter w(dbs, companionPath(dbs));
-  RandomLog log(3, false);
-  for (std::uint32_t i = 0; i < kCount; ++i) w.add(log.next());
-  w.finish();
+  neb::writeRandomLog(dbs, 3, kCount, false);
 
   // Everything the program writes to its terminal.
   auto onTerminal = [&](std::vector<std::string> args, int code = 0) {

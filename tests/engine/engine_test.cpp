@@ -19,32 +19,12 @@
 #include "mode_table.hpp"
 #include "random_log.hpp"
 #include "sjis.hpp"
-#include "text_codec.hpp"
+#include "test_files.hpp"
 
 namespace neb {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Sink : RunObserver {
-  std::vector<std::string> shown;  // caption "|" text
-  void showMessage(std::string_view text, std::string_view caption) override {
-    shown.push_back(std::string(caption) + "|" + std::string(text));
-  }
-};
-
-struct TempDir {
-  fs::path path = fs::temp_directory_path() / ("neb-engine-" + std::to_string(::getpid()));
-  TempDir() { fs::create_directories(path); }
-  ~TempDir() { fs::remove_all(path); }
-};
-
-void writeDatabase(const fs::path& dbs, const std::vector<gen::GenQso>& qsos,
-                   std::optional<std::uint32_t> count = std::nullopt) {
-  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
-  for (const auto& q : qsos) w.add(q);
-  w.finish(count);
-}
 
 TEST(Sjis, LeadAndTrailBytesDecideTheCharacters) {
   struct Case {
@@ -80,25 +60,6 @@ TEST(Sjis, LeadAndTrailBytesDecideTheCharacters) {
     EXPECT_EQ(sjis::upper(c.s), c.upper) << c.s;
   }
   EXPECT_EQ(sjis::trim("  \x81\x40 a "), "\x81\x40 a");
-}
-
-TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
-  const std::string sjis = "\x8C\xF0\x90\x4D \xB1\x5C";  // 交信 ｱ and a backslash
-  ASSERT_EQ(sjisToNative(sjis), "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\");
-  EXPECT_EQ(nativeToSjis("\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\"), sjis);
-  EXPECT_EQ(nativeToSjis("\xC2\xA5"), std::nullopt);  // never a look-alike stand-in
-  EXPECT_EQ(nativeToSjis("a\xF0\x9F\x98\x80"), std::nullopt);
-  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
-  EXPECT_EQ(sjisToPath("a\x81"), std::nullopt);
-  const std::pair<std::string, std::string> toSjis[] = {
-      {"a\xF0\x9F\x98\x80" "b", "a?b"},
-      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xE4\xBA\xA4", "??\x8C\xF0"},
-      {"a\x80\x80" "b", "a?b"},
-      {"a\xE4\xBA", "a?"},
-  };
-  for (const auto& [in, out] : toSjis) EXPECT_EQ(nativeToSjisLossy(in), out) << in;
-  EXPECT_EQ(sjisToUtf8Lossy("a\x81 b\x8C\xF0\x81"), "a\xEF\xBF\xBD b\xE4\xBA\xA4\xEF\xBF\xBD");
-  EXPECT_EQ(pathToSjisLossy("/\xE3\x83\x8F\xF0\x9F\x98\x80"), "/\x83n?");
 }
 
 TEST(TextStrip, TrailingNulsThenBlanks) {
@@ -166,57 +127,6 @@ TEST(EnvItems, ItemsHamlogPathAndAreaPrefixes) {
   const EnvItems env = readEnvItems(many);
   ASSERT_EQ(env.areaPrefixes.size(), 30u);
   EXPECT_EQ(env.areaPrefixes.back(), "39");
-}
-
-TEST(HamlogOpen, NamesCountAndMissingFiles) {
-  const std::pair<std::string, std::string> names[] = {
-      {"D:\\HAM\\LOG.dbs", "D:\\HAM\\LOG."},
-      {"C:\\LOG\\HAMLOG.TXT", "C:\\LOG\\HAMLOG."},
-      {"D:\\\x8C\xF0\x90\x4D.\x8C\xF0\x90\x4D" "a", "D:\\\x8C\xF0\x90\x4D."},
-      {"ab", ""},
-  };
-  for (const auto& [path, stem] : names) {
-    EXPECT_EQ(HamlogDatabase::recordFileName(path), stem + "DBS") << path;
-    EXPECT_EQ(HamlogDatabase::companionFileName(path), stem + "DBR") << path;
-  }
-  TempDir dir;
-  const std::string base = (dir.path / "LOG.").string();
-  writeDatabase(base + "DBS", {}, 0xABCDEF);
-  OsFileSystem files;
-  Sink sink;
-  HamlogDatabase db(files, sink);
-  ASSERT_TRUE(db.Hamlog_Open(base + "xyz"));
-  EXPECT_EQ(db.recordCount, 0xABCDEF);
-  EXPECT_TRUE(sink.shown.empty());
-  db.Hamlog_Close();
-  const RunResult job = runExtraction(files, {base + "xyz", {}, base + "tmp", base + "txt"}, sink);
-  EXPECT_TRUE(job.truncated);
-  EXPECT_EQ(job.written, 0);
-  EXPECT_EQ(job.announced, 0xABCDEF);
-  sink.shown.clear();
-  fs::remove(base + "DBR");
-  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
-  fs::remove(base + "DBS");
-  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
-  EXPECT_FALSE(db.isOpen());
-  // A text pointer of 1 reads the companion file's own first bytes as lengths
-  // ("BGR"), so the second text is what lies from byte 70 to the end.
-  gen::GenQso one, two;
-  one.textPointer = 1;
-  two.texts[0] = std::string(60, 'x');
-  writeDatabase(base + "DBS", {one, two});
-  ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
-  db.qsoNumber = 1;
-  db.Qso_Read();
-  EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
-  EXPECT_EQ(db.qsoNumber, 1);
-  db.qsoNumber = 3;  // past the last record
-  db.Qso_Read();
-  EXPECT_EQ(db.qsoNumber, 0);
-  db.Hamlog_Close();
-  const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-  EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
-                                                  "HamlogOpen|" + base + "DBS" + notFound}));
 }
 
 TEST(FreqCheck, LastRuleThatHoldsDecides) {
@@ -296,52 +206,6 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   EXPECT_EQ(std::count(longer.begin(), longer.end(), '"'), 40 * qsos.size());
   std::replace(mode.begin(), mode.end(), '"', ' ');
   EXPECT_NE(longer.find("\"7\",\"" + mode + "\",\""), std::string::npos);
-}
-
-TEST(OsFileSystem, ExistenceReadingAndReplacing) {
-  TempDir dir;
-  OsFileSystem files;
-  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
-  const auto openBefore = openFiles();
-  const fs::path file = dir.path / "a";
-  EXPECT_FALSE(files.fileExists(file));
-  EXPECT_FALSE(files.fileExists(dir.path));
-  auto w = files.createTruncate(file);
-  w->write("abc", 3);
-  w->commit();
-  EXPECT_TRUE(files.fileExists(file));
-  auto r = files.openRead(file);
-  std::ofstream(file, std::ios::app) << "def";
-  char buf[8] = {};
-  EXPECT_EQ(r->readAt(1, buf, 8), 5u);  // bytes appended after opening
-  EXPECT_EQ(std::string(buf, 5), "bcdef");
-  EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
-  files.replaceFile(file, dir.path / "b");
-  EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
-  // A locked file is another run's: a second lock fails and leaves it whole;
-  // one left behind is taken and emptied.
-  auto locked = files.createLocked(dir.path / "b");
-  locked->write("x", 1);
-  try {
-    files.createLocked(dir.path / "b");
-    ADD_FAILURE() << "a second lock";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.reason(), "\xe3\x81\xbb\xe3\x81\x8b\xe3\x81\xae\xe6\x8a\xbd\xe5\x87\xba\xe5\x87\xa6\xe7\x90\x86\xe3\x81\x8c"
-                          "\xe4\xbd\xbf\xe7\x94\xa8\xe4\xb8\xad\xe3\x81\xa7\xe3\x81\x99");  // ほかの抽出処理が使用中です
-  }
-  EXPECT_EQ(files.readAll(dir.path / "b"), "x");
-  locked.reset();
-  files.createLocked(dir.path / "b");
-  EXPECT_EQ(files.readAll(dir.path / "b"), "");
-  EXPECT_FALSE(files.fileExists(file));
-  files.removeFile(dir.path / "b");
-  files.removeFile(dir.path / "b");
-  files.createDirectories(dir.path / "x" / "y");
-  EXPECT_TRUE(fs::is_directory(dir.path / "x" / "y"));
-  EXPECT_THROW(files.openRead(dir.path / "none"), IoError);
-  w.reset();
-  r.reset();
-  EXPECT_EQ(openFiles(), openBefore);  // nothing leaks a descriptor
 }
 
 TEST(BackgroundSync, AnEarlyErrorIsReportedAtTheEnd) {

@@ -26,7 +26,7 @@
 #include "extraction.hpp"
 #include "fault_fs.hpp"
 #include "hamlog_gen.hpp"
-#include "random_log.hpp"
+#include "test_files.hpp"
 
 extern char** environ;
 
@@ -48,29 +48,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Sink : RunObserver {
-  void showMessage(std::string_view, std::string_view) override {}
-};
-
-struct Scratch {
-  fs::path root = fs::temp_directory_path() / ("neb-crash-" + std::to_string(::getpid()));
-  fs::path work = root / "app" / "data" / "Work.Txt";
+struct Scratch : TempDir {
+  fs::path root = path, work = root / "app" / "data" / "Work.Txt";
   Scratch() { fs::create_directories(root / "app" / "data"); }
-  ~Scratch() { fs::remove_all(root); }
 };
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-
-void makeLog(const fs::path& dbs, std::uint64_t seed, int count) {
-  gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
-  gen::RandomLog log(seed, true);
-  for (int i = 0; i < count; ++i) w.add(log.next());
-  w.finish();
-}
 
 int kills() {
   const char* n = std::getenv("NEB_KILLS");  // more for a long run by hand
@@ -82,7 +63,7 @@ constexpr int kQsos = 5000;
 
 TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
   Scratch d;
-  makeLog(d.root / "LOG.DBS", 1, kQsos);
+  writeRandomLog(d.root / "LOG.DBS", 1, kQsos, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
@@ -144,7 +125,7 @@ TEST(EveryFileStepFails, TheRewriteKeepsTheOldFileOrPutsTheNewOne) {
 // copy fails, the reason given is the first one.
 TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) {
   Scratch d;
-  makeLog(d.root / "LOG.DBS", 4, 100);
+  writeRandomLog(d.root / "LOG.DBS", 4, 100, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
@@ -183,7 +164,7 @@ TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
     }
   };
   Scratch d;
-  makeLog(d.root / "LOG.DBS", 3, kQsos);
+  writeRandomLog(d.root / "LOG.DBS", 3, kQsos, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Messages first;
@@ -206,7 +187,7 @@ TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
 // succeeded, the new one.
 TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
   Scratch d;
-  makeLog(d.root / "LOG.DBS", 2, kQsos);
+  writeRandomLog(d.root / "LOG.DBS", 2, kQsos, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
@@ -247,8 +228,8 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
 // work file is replaced.
 TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
   Scratch d;
-  makeLog(d.root / "OLD.DBS", 1, 10000);
-  makeLog(d.root / "NEW.DBS", 2, 20000);
+  writeRandomLog(d.root / "OLD.DBS", 1, 10000, true);
+  writeRandomLog(d.root / "NEW.DBS", 2, 20000, true);
   const std::string app = (d.root / "app").string();
   auto start = [&](std::string dbs) {
     std::string a[] = {"neb01-extract", "-q", "--app-dir", app, "--hamlog", dbs};

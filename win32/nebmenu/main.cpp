@@ -13,13 +13,14 @@
 #include <cstdio>
 #include <string>
 
-#include "command_line.hpp"
 #include "control_ids.hpp"
+#include "system.hpp"
+#include "system_services.hpp"
+#include "texts.hpp"
 
 namespace {
 
-using neb::win32::argumentTextOf;
-using neb::win32::directoryOf;
+namespace text = neb::win32::text;
 
 constexpr int kStartId = 301;
 constexpr int kArgumentId = 302;
@@ -28,30 +29,8 @@ constexpr int kLinesId = 303;
 std::wstring g_arguments;
 std::wstring g_directory;
 
-std::wstring moduleDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return directoryOf(path);
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 std::wstring joined(const std::wstring& dir, const wchar_t* name) {
   return dir + (!dir.empty() && dir.back() == L'\\' ? L"" : L"\\") + name;
-}
-
-std::string utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
 }
 
 bool recordAndQuit() {
@@ -61,7 +40,7 @@ bool recordAndQuit() {
   HANDLE file = CreateFileW(target, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
-    const std::string line = utf8(GetCommandLineW()) + "\n";
+    const std::string line = neb::nativeToUtf8(GetCommandLineW()) + "\n";
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(file);
@@ -98,7 +77,8 @@ void startNeb01(HWND owner) {
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    MessageBoxW(owner, (program + L" を起動できません").c_str(), L"NEBWD", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(owner, (program + text::cannotStartFile).c_str(), text::suiteTitle().c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   CloseHandle(pi.hThread);
@@ -109,9 +89,10 @@ void startNeb01(HWND owner) {
 HFONT g_font = nullptr;
 
 void createControls(HWND hwnd, HINSTANCE instance) {
-  const long long lines = countLines(joined(g_directory, L"data\\Work.Txt"));
+  const std::wstring workFile = L"data\\Work.Txt";
+  const long long lines = countLines(joined(g_directory, workFile.c_str()));
   const std::wstring linesText =
-      lines < 0 ? L"data\\Work.Txt: なし" : L"data\\Work.Txt: " + std::to_wstring(lines) + L" 行";
+      workFile + (lines < 0 ? text::noWorkFile : L": " + std::to_wstring(lines) + text::lines);
   struct Item {
     int id;
     const wchar_t* cls;
@@ -119,11 +100,11 @@ void createControls(HWND hwnd, HINSTANCE instance) {
     DWORD style;
     RECT r;
   } items[] = {
-      {0, L"STATIC", L"引数:", SS_LEFT, {12, 12, 400, 18}},
+      {0, L"STATIC", text::arguments, SS_LEFT, {12, 12, 400, 18}},
       {kArgumentId, L"STATIC", L"[" + g_arguments + L"]", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL | SS_SUNKEN,
        {12, 32, 400, 40}},
       {kLinesId, L"STATIC", linesText, SS_LEFT | SS_NOPREFIX, {12, 82, 400, 18}},
-      {kStartId, L"BUTTON", L"NEB01 を起動", BS_DEFPUSHBUTTON | WS_TABSTOP, {12, 110, 160, 30}},
+      {kStartId, L"BUTTON", text::appTitle() + text::startApp, BS_DEFPUSHBUTTON | WS_TABSTOP, {12, 110, 160, 30}},
   };
   for (Item& item : items) {
     HWND control = CreateWindowExW(0, item.cls, item.text.c_str(), WS_CHILD | WS_VISIBLE | item.style, item.r.left,
@@ -150,8 +131,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (recordAndQuit()) return 0;
-  g_arguments = std::wstring(argumentTextOf(GetCommandLineW()));
-  g_directory = moduleDirectory();
+  g_arguments = neb::win32::argumentText();
+  g_directory = neb::executableDirectory().native();
 
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
@@ -171,7 +152,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame{0, 0, 424, 152};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, neb::win32::kMenuStandInClass, L"NEBWD メニュー", style,
+  HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, neb::win32::kMenuStandInClass, (text::suiteTitle() + text::menuCaption).c_str(), style,
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
                               nullptr, nullptr, instance, nullptr);
   if (!hwnd) return 1;

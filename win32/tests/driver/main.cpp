@@ -22,6 +22,7 @@
 #include "../../control_ids.hpp"
 #include "hamlog_gen.hpp"
 #include "random_log.hpp"
+#include "text_codec.hpp"
 
 using namespace neb::win32;
 namespace fs = std::filesystem;
@@ -30,26 +31,11 @@ namespace {
 
 constexpr DWORD kWaitMs = 15000;
 
-std::string narrow(const std::wstring& w, UINT codePage) {
-  const int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-std::string utf8(const std::wstring& w) { return narrow(w, CP_UTF8); }
-
-std::wstring wide(const std::string& s, UINT codePage) {
-  const int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
 // A file text of a step: Shift_JIS, "\n" as CR LF.
 std::string fileText(const std::wstring& text) {
   std::wstring crlf;
   for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-  return narrow(crlf, 932);
+  return neb::nativeToSjisLossy(crlf);
 }
 
 std::optional<std::string> readFile(const std::wstring& path) {
@@ -138,7 +124,7 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
   fs::create_directories(fs::path(dbs).parent_path());
   neb::gen::DatabaseWriter out(dbs, neb::gen::companionPath(dbs));
   neb::gen::RandomLog log(count, false);
-  const std::string list = "," + utf8(plants) + ",";
+  const std::string list = "," + neb::nativeToUtf8(plants) + ",";
   for (std::uint32_t i = 1; i <= count; ++i) {
     neb::gen::GenQso q = log.next();
     const std::size_t at = plants.empty() ? std::string::npos : list.find("," + std::to_string(i) + "=");
@@ -171,13 +157,13 @@ struct Scenario {
 class Runner {
 public:
   Runner(const Scenario& s, const Options& o) : s_(s), o_(o) {
-    dir_ = o.root + L"\\" + (s.dir.empty() ? wide(s.name, CP_UTF8) : s.dir);
+    dir_ = o.root + L"\\" + (s.dir.empty() ? neb::utf8ToNative(s.name) : s.dir);
     std::error_code ec;
     fs::remove_all(dir_, ec);
     fs::create_directories(dir_ + L"\\data");
     check(CopyFileW(o.neb01.c_str(), (dir_ + L"\\neb01.exe").c_str(), FALSE) &&
               CopyFileW(o.nebmenu.c_str(), (dir_ + L"\\nebmenu.exe").c_str(), FALSE),
-          "suite directory " + utf8(dir_));
+          "suite directory " + neb::nativeToUtf8(dir_));
   }
   ~Runner() { proc_.hProcess && TerminateProcess(proc_.hProcess, 99); }
   int run() {
@@ -201,7 +187,7 @@ private:
   HWND control(int id) const { return id ? GetDlgItem(main_, id) : main_; }
   bool running() const { return proc_.hProcess && WaitForSingleObject(proc_.hProcess, 0) == WAIT_TIMEOUT; }
   std::string quoted(const std::wstring& w) const {
-    std::string s = utf8(w.substr(0, 400)), out = "\"";
+    std::string s = neb::nativeToUtf8(w.substr(0, 400)), out = "\"";
     for (char c : s) out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
     return out + "\"";
   }
@@ -298,7 +284,7 @@ private:
           SendMessageTimeoutW(fileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a.c_str()),
                               SMTO_ABORTIFHUNG, 5000, nullptr);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(a.empty() ? IDCANCEL : IDOK, BN_CLICKED), 0);
-        return check(waitFor([&] { return !IsWindowVisible(dialog); }), a.empty() ? "cancelled" : "chose " + utf8(a));
+        return check(waitFor([&] { return !IsWindowVisible(dialog); }), a.empty() ? "cancelled" : "chose " + neb::nativeToUtf8(a));
       }
       case Op::Close: PostMessageW(main_, WM_CLOSE, 0, 0); return true;
       case Op::Handoff: {
@@ -307,7 +293,7 @@ private:
         const std::wstring record = dir_ + L"\\menu-record.txt";
         waitFor([&] { return readFile(record).value_or("").ends_with("\n"); });
         Sleep(300);  // a second start would show here
-        const std::wstring got = wide(readFile(record).value_or(""), CP_UTF8);
+        const std::wstring got = neb::utf8ToNative(readFile(record).value_or(""));
         DeleteFileW(record.c_str());
         CloseHandle(proc_.hProcess);
         proc_ = {};
@@ -318,11 +304,11 @@ private:
       case Op::Bytes: {
         std::string got;
         const bool ok = waitFor([&] { return (got = readFile(a).value_or("<none>")) == fileText(b); });
-        return check(ok, utf8(a) + " holds " + quoted(wide(got, 932)));
+        return check(ok, neb::nativeToUtf8(a) + " holds " + quoted(neb::sjisToNativeLossy(got)));
       }
       case Op::Exists:
         return check((GetFileAttributesW(a.c_str()) != INVALID_FILE_ATTRIBUTES) == (st.n != 0),
-                     utf8(a) + (st.n ? " exists" : " does not exist"));
+                     neb::nativeToUtf8(a) + (st.n ? " exists" : " does not exist"));
       case Op::Cli: {  // neb01-extract on the same suite writes the same bytes
         const std::wstring out = dir_ + L"\\cli-Work.Txt";
         PROCESS_INFORMATION pi{};
@@ -374,7 +360,7 @@ private:
       case Op::Time: {  // n 1: at the program's end
         if (st.n == 1 && proc_.hProcess) WaitForSingleObject(proc_.hProcess, kWaitMs);
         const ULONGLONG now = GetTickCount64();
-        if (!a.empty()) std::printf("TIME %s: %.2f s\n", utf8(a).c_str(), static_cast<double>(now - lastTime_) / 1000.0);
+        if (!a.empty()) std::printf("TIME %s: %.2f s\n", neb::nativeToUtf8(a).c_str(), static_cast<double>(now - lastTime_) / 1000.0);
         lastTime_ = now;
         return true;
       }
@@ -516,7 +502,7 @@ Scenario bench(std::uint32_t count) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::vector<Scenario> all = scenarios();
-  const std::string what = argc > 1 ? utf8(argv[1]) : "";
+  const std::string what = argc > 1 ? neb::nativeToUtf8(argv[1]) : "";
   if (what == "list") {
     for (const Scenario& s : all) std::printf("%s\n", s.name);
     return 0;

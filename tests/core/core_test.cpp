@@ -1,0 +1,142 @@
+// The portable core's contracts on every system it runs on, Windows (under
+// Wine) included: the codec, the file layer and the decoder on a small log.
+#include <gtest/gtest.h>
+
+#include "extraction.hpp"
+#include "hamlog_database.hpp"
+#include "test_files.hpp"
+#include "text_codec.hpp"
+
+namespace neb {
+namespace {
+
+namespace fs = std::filesystem;
+
+NativeString native(std::string_view utf8) { return utf8ToNative(utf8); }
+
+TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
+  const std::string sjis = "\x8C\xF0\x90\x4D \xB1\x5C\xCC\xA7\x87\x40";  // 交信 ｱ, a backslash, ﾌｧ①
+  const std::string utf8 = "\xE4\xBA\xA4\xE4\xBF\xA1 \xEF\xBD\xB1\\\xEF\xBE\x8C\xEF\xBD\xA7\xE2\x91\xA0";
+  ASSERT_EQ(sjisToNative(sjis), native(utf8));
+  EXPECT_EQ(nativeToUtf8(native(utf8)), utf8);
+  EXPECT_EQ(nativeToSjis(native(utf8)), sjis);
+  // é would quietly become e and name another file: never a look-alike.
+  for (const char* text : {"caf\xC3\xA9", "\xC2\xA5", "\xC4\x81", "a\xF0\x9F\x98\x80"})
+    EXPECT_EQ(nativeToSjis(native(text)), std::nullopt) << text;
+  EXPECT_EQ(sjisToNative("a\x81"), std::nullopt);
+  std::vector<std::pair<std::string, std::string>> toSjis = {
+      {"a\xF0\x9F\x98\x80" "b", "a?b"}, {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xE4\xBA\xA4", "??\x8C\xF0"}, {"C:\\caf\xC3\xA9", "C:\\caf?"}};
+#ifndef _WIN32  // native text that is not even UTF-8
+  toSjis.insert(toSjis.end(), {{"a\x80\x80" "b", "a?b"}, {"a\xE4\xBA", "a?"}});
+#endif
+  for (const auto& [in, out] : toSjis) EXPECT_EQ(nativeToSjisLossy(native(in)), out) << in;
+  // One U+FFFD for each bad character: a lone lead byte, an unassigned pair.
+  EXPECT_EQ(sjisToUtf8Lossy("a\x81 b\x8C\xF0\x81"), "a\xEF\xBF\xBD b\xE4\xBA\xA4\xEF\xBF\xBD");
+  EXPECT_EQ(sjisToUtf8Lossy("A\x85\x40Z"), "A\xEF\xBF\xBDZ");
+  EXPECT_EQ(pathToSjisLossy(Path(native("/\xE3\x83\x8F\xF0\x9F\x98\x80"))), "/\x83n?");
+}
+
+TEST(HamlogOpen, NamesCountAndMissingFiles) {
+  const std::pair<std::string, std::string> names[] = {
+      {"D:\\HAM\\LOG.dbs", "D:\\HAM\\LOG."}, {"C:\\LOG\\HAMLOG.TXT", "C:\\LOG\\HAMLOG."},
+      {"D:\\\x8C\xF0\x90\x4D.\x8C\xF0\x90\x4D" "a", "D:\\\x8C\xF0\x90\x4D."}, {"ab", ""}};
+  for (const auto& [path, stem] : names) {
+    EXPECT_EQ(HamlogDatabase::recordFileName(path), stem + "DBS") << path;
+    EXPECT_EQ(HamlogDatabase::companionFileName(path), stem + "DBR") << path;
+  }
+  TempDir dir;
+  const std::string base = (dir.path / "LOG.").string();
+  writeDatabase(base + "DBS", {}, 0xABCDEF);
+  OsFileSystem files;
+  Sink sink;
+  HamlogDatabase db(files, sink);
+  ASSERT_TRUE(db.Hamlog_Open(base + "xyz"));
+  EXPECT_EQ(db.recordCount, 0xABCDEF);
+  EXPECT_TRUE(sink.shown.empty());
+  db.Hamlog_Close();
+  const RunResult job = runExtraction(files, {base + "xyz", {}, base + "tmp", base + "txt"}, sink);
+  EXPECT_TRUE(job.truncated);
+  EXPECT_EQ(job.written, 0);
+  EXPECT_EQ(job.announced, 0xABCDEF);
+  sink.shown.clear();
+  fs::remove(base + "DBR");
+  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
+  fs::remove(base + "DBS");
+  EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
+  EXPECT_FALSE(db.isOpen());
+  // A text pointer of 1 reads the companion file's own first bytes as lengths
+  // ("BGR"), so the second text is what lies from byte 70 to the end.
+  gen::GenQso one, two;
+  one.textPointer = 1;
+  two.texts[0] = std::string(60, 'x');
+  writeDatabase(base + "DBS", {one, two});
+  ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
+  db.qsoNumber = 1;
+  db.Qso_Read();
+  EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
+  EXPECT_EQ(db.qsoNumber, 1);
+  db.qsoNumber = 3;  // past the last record
+  db.Qso_Read();
+  EXPECT_EQ(db.qsoNumber, 0);
+  db.Hamlog_Close();
+  const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
+                                                  "HamlogOpen|" + base + "DBS" + notFound}));
+}
+
+TEST(OsFileSystem, ExistenceReadingAndReplacing) {
+  TempDir dir;
+  OsFileSystem files;
+  const fs::path fds = "/proc/self/fd";
+  auto openFiles = [&] { return fs::exists(fds) ? std::distance(fs::directory_iterator(fds), {}) : 0; };
+  const auto openBefore = openFiles();
+  const fs::path file = dir.path / "a";
+  EXPECT_FALSE(files.fileExists(file));
+  EXPECT_FALSE(files.fileExists(dir.path));
+  auto w = files.createTruncate(file);
+  w->write("abc", 3);
+  w->commit();
+  EXPECT_TRUE(files.fileExists(file));
+  auto r = files.openRead(file);
+  std::ofstream(file, std::ios::app) << "def";
+  char buf[8] = {};
+  EXPECT_EQ(r->readAt(1, buf, 8), 5u);  // bytes appended after opening
+  EXPECT_EQ(std::string(buf, 5), "bcdef");
+  EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
+  files.replaceFile(file, dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
+  // A locked file is another run's: a second lock fails and leaves it whole;
+  // one left behind is taken and emptied.
+  auto locked = files.createLocked(dir.path / "b");
+  locked->write("x", 1);
+  try {
+    files.createLocked(dir.path / "b");
+    ADD_FAILURE() << "a second lock";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.reason(), "\x82\xD9\x82\xA9\x82\xCC\x92\x8A\x8F\x6F\x8F\x88\x97\x9D\x82\xAA\x8E\x67\x97\x70\x92\x86\x82\xC5\x82\xB7");  // ほかの抽出処理が使用中です
+  }
+  EXPECT_EQ(files.readAll(dir.path / "b"), "x");
+  locked.reset();
+  files.createLocked(dir.path / "b");
+  EXPECT_EQ(files.readAll(dir.path / "b"), "");
+  EXPECT_FALSE(files.fileExists(file));
+  // Over an existing target and where there is none.
+  for (const char* target : {"b", "c"}) {
+    files.createTruncate(file)->write(target, 1);
+    files.replaceKeepingAttributes(file, dir.path / target);
+    EXPECT_EQ(files.readAll(dir.path / target), target);
+    EXPECT_FALSE(files.fileExists(file));
+  }
+  files.syncDirectory(dir.path);
+  files.removeFile(dir.path / "b");
+  files.removeFile(dir.path / "b");
+  files.createDirectories(dir.path / "x" / "y");
+  EXPECT_TRUE(fs::is_directory(dir.path / "x" / "y"));
+  EXPECT_THROW(files.openRead(dir.path / "none"), IoError);
+  w.reset();
+  r.reset();
+  EXPECT_EQ(openFiles(), openBefore);  // nothing leaks a descriptor
+}
+
+}  // namespace
+}  // namespace neb
