@@ -324,19 +324,26 @@ private:
         return check(mine && mine == readFile(out), "Work.Txt byte for byte as neb01-extract writes it");
       }
       case Op::Count: {
-        // During the final copy (Stop disabled) the screen shows the QSO
-        // count in Label3 exactly as in Label2 beside it (same size and font).
+        // Held still the moment Stop is disabled (the final copy), the window
+        // shows the QSO count in Label3 exactly as in Label2 beside it (same
+        // size and font). Held, it can neither end nor be covered by the menu.
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(main_, nullptr));
+        for (const ULONGLONG end = GetTickCount64() + 60000;
+             running() && IsWindowEnabled(control(kCommand2)) && GetTickCount64() < end;) {
+        }
+        const bool held = thread && running() && SuspendThread(thread) != static_cast<DWORD>(-1);
         bool same = false;
-        waitFor([&] { return !IsWindowEnabled(control(kCommand2)); }, 60000);
-        waitFor([&] {
-          RECT r2, r3;
-          GetWindowRect(control(kLabel2), &r2);
-          GetWindowRect(control(kLabel3), &r3);
-          const auto p2 = screenPixels(r2);
-          same = !IsWindowEnabled(control(kCommand2)) && !p2.empty() && p2 == screenPixels(r3);
-          return same || !running();
-        });
-        return check(same, "Label3 shows the QSO count on screen during the copy");
+        if (held) {
+          waitFor([&] {  // what it drew may still be on its way to the screen
+            RECT r2{}, r3{};
+            const bool placed = GetWindowRect(control(kLabel2), &r2) && GetWindowRect(control(kLabel3), &r3);
+            const auto p2 = screenPixels(r2);
+            return same = placed && !p2.empty() && p2 == screenPixels(r3);
+          }, 2000);
+          ResumeThread(thread);
+        }
+        if (thread) CloseHandle(thread);
+        return check(held && same, "Label3 shows the QSO count on screen during the copy");
       }
       case Op::Alive: Sleep(300); return check(running(), "window still open");
       case Op::Shot: {  // n 1: the main window alone, its boxes moved off it first
