@@ -33,11 +33,6 @@ public:
   // Called after each step that changes what a cut would leave, under the lock.
   std::function<void()> afterChange;
 
-  // Fails the step numbered k (0-based) and no other.
-  void failStep(int k) {
-    steps_ = 0;
-    fail = [this, k](std::string_view, const Path&) { return steps_ - 1 == k; };
-  }
   int steps() const { return steps_; }
   // The file a power cut now would leave at path; nullopt when none.
   std::optional<std::string> durable(const Path& path) {

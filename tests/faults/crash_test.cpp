@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -61,62 +62,51 @@ int kills() {
 // A log of several chunks, so that both workers decode.
 constexpr int kQsos = 5000;
 
-TEST(EveryFileStepFails, TheRunKeepsTheOldWorkFileOrPutsTheNewOne) {
+// Every file step of a run and of a rewrite fails in turn. Each failure is
+// reported; the file is then the old one (the new one when only its
+// directory's sync failed), and nothing temporary is left.
+TEST(EveryFileStepFails, TheFileIsTheOldOneOrTheNewOne) {
   Scratch d;
   writeRandomLog(d.root / "LOG.DBS", 1, kQsos, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
   Sink sink;
   runExtraction(os, job, sink);
-  const std::string fresh = readFile(d.work);
-  for (int k = 0;; ++k) {
-    writeFile(d.work, "old\r\n");
-    test::FaultFs files;
-    std::string step, trail;
-    int seen = 0;
-    files.fail = [&](std::string_view name, const fs::path& p) {
-      trail += p.filename().string() + " ";
-      return seen++ == k && (step = name, true);
-    };
-    bool failed = false;
-    try {
-      runExtraction(files, job, sink);
-    } catch (const IoError& e) {
-      failed = true;
-      EXPECT_EQ(e.reason(), "injected") << k;
-    }
-    EXPECT_EQ(failed, !step.empty()) << "step " << k << " " << step;  // every failure is reported
-    EXPECT_EQ(readFile(d.work), failed && step != "dirsync" ? "old\r\n" : fresh) << "step " << k << " " << step;
-    // Only a move to another volume is worth a copy.
-    EXPECT_EQ(trail.find("Work.Txt.nebwdw.tmp"), std::string::npos) << "step " << k << " " << step;
-    EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app"), {}), 1) << "step " << k;
-    EXPECT_EQ(std::distance(fs::directory_iterator(d.root / "app" / "data"), {}), 1) << "step " << k;
-    if (files.steps() <= k) break;  // no step k: the run met no failure
-  }
-}
-
-TEST(EveryFileStepFails, TheRewriteKeepsTheOldFileOrPutsTheNewOne) {
-  Scratch d;
   const fs::path env = d.root / "ENV.DAT";
-  const auto rule = [](std::string_view line) -> std::optional<std::string> {
-    if (line == "drop") return std::nullopt;
-    return std::string(line) + "+";
+  const LineRule rule = [](std::string_view line) {
+    return line == "drop" ? std::nullopt : std::optional<std::string>(std::string(line) + "+");
   };
-  for (int k = 0;; ++k) {
-    writeFile(env, "#01,A\r\ndrop\r\n$JA");
-    test::FaultFs files;
-    std::string step;
-    int seen = 0;
-    files.fail = [&](std::string_view name, const fs::path&) { return seen++ == k && (step = name, true); };
-    bool failed = false;
-    try {
-      Env_Rewrite(files, env.native(), rule);
-    } catch (const IoError&) {
-      failed = true;
+  const struct {
+    fs::path file;
+    std::string old, fresh;
+    std::function<void(FileSystem&)> change;
+  } cases[] = {{d.work, "old\r\n", readFile(d.work), [&](FileSystem& f) { runExtraction(f, job, sink); }},
+               {env, "#01,A\r\ndrop\r\n$JA", "#01,A+\r\n$JA+\r\n", [&](FileSystem& f) { Env_Rewrite(f, env.native(), rule); }}};
+  for (const auto& c : cases) {
+    for (int k = 0;; ++k) {
+      writeFile(c.file, c.old);
+      test::FaultFs files;
+      std::string step, trail;
+      int seen = 0;
+      files.fail = [&](std::string_view name, const fs::path& p) {
+        trail += p.filename().string() + " ";
+        return seen++ == k && (step = name, true);
+      };
+      bool failed = false;
+      try {
+        c.change(files);
+      } catch (const IoError& e) {
+        failed = true;
+        EXPECT_EQ(e.reason(), "injected") << k;
+      }
+      const std::string at = c.file.filename().string() + " step " + std::to_string(k) + " " + step;
+      EXPECT_EQ(failed, !step.empty()) << at;
+      EXPECT_TRUE(readFile(c.file) == (failed && step != "dirsync" ? c.old : c.fresh)) << at;
+      // Only a move to another volume is worth a copy.
+      EXPECT_EQ(trail.find("Work.Txt.nebwdw.tmp"), std::string::npos) << at;
+      for (const auto& e : fs::recursive_directory_iterator(d.root)) EXPECT_NE(e.path().extension(), ".tmp") << at;
+      if (files.steps() <= k) break;  // no step k: the change met no failure
     }
-    EXPECT_EQ(readFile(env), failed && step != "dirsync" ? "#01,A\r\ndrop\r\n$JA" : "#01,A+\r\n$JA+\r\n") << "step " << k;
-    EXPECT_EQ(std::distance(fs::directory_iterator(d.root), {}), 2) << "step " << k;
-    if (files.steps() <= k) break;
   }
 }
 
