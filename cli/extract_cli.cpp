@@ -16,6 +16,7 @@
 #include "message_sink.hpp"
 #include "mode_table.hpp"
 #include "texts.hpp"
+#include "version.h"
 
 namespace neb::cli {
 
