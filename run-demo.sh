@@ -8,11 +8,7 @@ cd "$(dirname "$0")"
 count="${1:-3000}"
 build=build-release
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-if ! command -v cmake > /dev/null || ! command -v g++ > /dev/null; then
-  as_root apt-get update
-  as_root apt-get install -y cmake g++
-fi
+bash tools/deps.sh build
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNEB_BUILD_TESTS=OFF > /dev/null
 cmake --build "$build" -j2 --target neb01-gen neb01-extract

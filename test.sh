@@ -3,7 +3,7 @@
 #   1. native Debug build + ctest
 #   2. AddressSanitizer/UndefinedBehaviorSanitizer build + ctest
 #   3. the fuzz targets, a short run of each (tools/hardening/fuzz.sh --smoke)
-#   4. the Windows build under Wine (win32/tests/run-wine-tests.sh), when present
+#   4. the Windows build under Wine (win32/tests/run-wine-tests.sh)
 # Each stage runs even when an earlier one failed; the exit status is non-zero
 # when any stage failed. New stages go at the end, in the same form.
 # NEB_TEST_SKIP_WINE=1 leaves out stage 4 (for a quick local run).
@@ -14,22 +14,10 @@ failed=()
 
 stages=0
 stage() { printf '\n========== %s ==========\n' "$*"; }
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # ---------------------------------------------------------------- packages
 stage "packages"
-packages=(cmake g++ googletest libgtest-dev libgmock-dev clang libclang-rt-dev man-db pandoc)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  as_root apt-get update || exit 1
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${packages[@]}" || exit 1
-else
-  echo "all present: ${packages[*]}"
-fi
+bash tools/deps.sh build test docs fuzz || exit 1
 
 build_and_test() {  # name build-dir cmake-args...
   local name="$1" dir="$2"
@@ -64,7 +52,7 @@ else
 fi
 
 # ---------------------------------------------------------------- Windows under Wine
-if [ -f win32/tests/run-wine-tests.sh ] && [ "${NEB_TEST_SKIP_WINE:-0}" != 1 ]; then
+if [ "${NEB_TEST_SKIP_WINE:-0}" != 1 ]; then
   stage "Windows build under Wine"
   stages=$((stages + 1))
   if bash win32/tests/run-wine-tests.sh; then

@@ -16,6 +16,7 @@
 #include "mode_table.hpp"
 #include "suite_layout.hpp"
 #include "texts.hpp"
+#include "version.h"
 
 namespace neb::cli {
 

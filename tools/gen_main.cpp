@@ -15,6 +15,7 @@
 #include "hamlog_gen.hpp"
 #include "qso_list.hpp"
 #include "random_log.hpp"
+#include "version.h"
 
 namespace fs = std::filesystem;
 using namespace neb::gen;

@@ -2,7 +2,7 @@
 # Cross-builds everything for 64-bit Windows (Release) into build-win:
 #   build-win/win32/neb01.exe, build-win/win32/nebmenu/nebmenu.exe,
 #   build-win/cli/neb01-extract.exe and the test programs (ctest runs them
-#   through Wine). Installs the cross compiler when it is missing, and checks
+#   through Wine). Installs what it needs (tools/deps.sh), and checks
 #   that the programs need no DLL beyond Windows' own.
 # NEB_E2E_BUILD_DIR names another build directory.
 set -euo pipefail
@@ -10,18 +10,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${NEB_E2E_BUILD_DIR:-$ROOT/build-win}"
 
 log() { printf '[build-win] %s\n' "$*"; }
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-packages=(cmake g++-mingw-w64-x86-64 wine wine64 xvfb fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine imagemagick icoutils zip unzip x11-utils pandoc)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  log "installing: ${missing[*]}"
-  as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${packages[@]}"
-fi
+bash "$ROOT/tools/deps.sh" cross wine  # wine: ctest runs the test programs through it
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$BUILD" -j2

@@ -7,6 +7,8 @@ build="$1" tmp="$(mktemp -d)" fails=0
 unset LC_ALL LC_MESSAGES; export LANG=C  # the English texts
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"  # project() in CMakeLists.txt
+[ -n "$version" ] || { fail "no project version in $build/CMakeCache.txt"; exit 1; }
 # A stream holds exactly WANT (_ for a blank, - for nothing), or begins with it when it ends in *.
 holds() {
   local want text; want="$(printf %b "${2//_/ }")" text="$(cat "$1")"; [ "$want" = - ] && want=""
@@ -21,14 +23,14 @@ while read -r prog arg code out err; do
   [ "$rc" = "$code" ] || fail "$name: exit $rc, not $code"
   holds "$tmp/out" "$out" || fail "$name: stdout $(head -c80 "$tmp/out")"
   holds "$tmp/err" "$err" || fail "$name: stderr $(head -c80 "$tmp/err")"
-done <<'CASES'
+done <<CASES
 cli/neb01-extract --help    0 usage:_neb01-extract_[-a|--area-suffix]* -
 cli/neb01-extract -h        0 usage:_neb01-extract_[-a|--area-suffix]* -
-cli/neb01-extract --version 0 neb01-extract_1.0.0 -
+cli/neb01-extract --version 0 neb01-extract_$version -
 cli/neb01-extract --Help    2 - neb01-extract:_unknown_option_--Help\nusage:_neb01-extract*
 tools/neb01-gen   --help    0 usage:_neb01-gen_--seed* -
 tools/neb01-gen   -h        0 usage:_neb01-gen_--seed* -
-tools/neb01-gen   --version 0 neb01-gen_1.0.0 -
+tools/neb01-gen   --version 0 neb01-gen_$version -
 tools/neb01-gen   --versio  2 - neb01-gen:_unknown_option_--versio\nusage:_neb01-gen*
 CASES
 
@@ -36,7 +38,8 @@ cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "cmake --inst
 (cd "$tmp/prefix" && find . -type f | sort) >"$tmp/installed"
 printf '%s\n' ./bin/neb01-extract ./bin/neb01-gen ./share/man/man1/neb01-extract.1 |
   diff - "$tmp/installed" || fail "installed files differ"
-[ "$("$tmp/prefix/bin/neb01-extract" --version)" = "neb01-extract 1.0.0" ] || fail "installed program"
+[ "$("$tmp/prefix/bin/neb01-extract" --version)" = "neb01-extract $version" ] || fail "installed program"
 MANWIDTH=80 man --warnings -l "$tmp/prefix/share/man/man1/neb01-extract.1" 2>"$tmp/man" >/dev/null || fail "man"
 [ ! -s "$tmp/man" ] || fail "man page warnings: $(cat "$tmp/man")"
+grep -q "^\.TH .* \"neb01 $version\"" "$tmp/prefix/share/man/man1/neb01-extract.1" || fail "the man page names no version $version"
 exit $((fails > 0))

@@ -27,16 +27,16 @@ done
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed (apt-get install clang)" >&2; exit 1; }
 gen_flags=()
 command -v ninja >/dev/null && gen_flags=(-G Ninja)
-[[ -f $build/CMakeCache.txt ]] || CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" "${gen_flags[@]}" >/dev/null
-cmake --build "$build" -j2 >/dev/null
-[[ -f $build/main/CMakeCache.txt ]] || cmake -S "$root" -B "$build/main" -DNEB_BUILD_TESTS=OFF "${gen_flags[@]}" >/dev/null
-cmake --build "$build/main" -j2 --target neb01-gen >/dev/null
+# -O1: libFuzzer's advice, fast enough and still easy to debug.
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DNEB_FUZZ=ON -DNEB_BUILD_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" "${gen_flags[@]}" >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" neb01-gen >/dev/null
 
 corpus=$build/corpus
 mkdir -p "$corpus"/{fuzz_hamlog,fuzz_env_items,fuzz_mode_table,fuzz_env_rewrite} "$build/artifacts" "$build/seed"
 for seed in 1 2 3; do  # byte 0 = (record file length - 449) / 16, then both files
   for count in 8 16; do
-    "$build/main/tools/neb01-gen" --seed "$seed" --count "$count" --adversarial "$build/seed/S.DBS" >/dev/null
+    "$build/tools/neb01-gen" --seed "$seed" --count "$count" --adversarial "$build/seed/S.DBS" >/dev/null
     { printf "\\$(printf %03o $((count * 58 / 16)))"; cat "$build/seed/S.DBS" "$build/seed/S.DBR"; } \
       >"$corpus/fuzz_hamlog/gen-$seed-$count"
   done
@@ -51,7 +51,7 @@ printf '%-18s %12s %8s  %s\n' target executions seconds result
 for t in "${targets[@]}"; do
   log=$build/$t.log
   start=$(date +%s)
-  if (cd "$build/artifacts" && "$build/$t" -runs="$runs" -timeout=10 -rss_limit_mb=1024 -max_len=4096 \
+  if (cd "$build/artifacts" && "$build/fuzz/$t" -runs="$runs" -timeout=10 -rss_limit_mb=1024 -max_len=4096 \
         -print_final_stats=1 "$corpus/$t" >"$log" 2>&1); then
     result=ok
   else

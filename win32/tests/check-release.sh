@@ -7,7 +7,7 @@
 # Usage: check-release.sh [BUILD_DIR]   (default build-win)
 set -u
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-BUILD="${1:-$ROOT/build-win}" name=neb01-1.0.0-win64 fails=0
+BUILD="${1:-$ROOT/build-win}" fails=0
 fail() { echo "[check-release] FAIL: $*"; fails=$((fails + 1)); }
 [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || { fail "WINEPREFIX and DISPLAY must be set"; exit 1; }
 tmp="$(mktemp -d /tmp/neb-release.XXXXXX)" pid=""
@@ -23,6 +23,8 @@ if [ -f "$BUILD/screenshots/main-window.png" ] && [ -f "$BUILD/screenshots/main-
 fi
 config=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DNEB_GUIDE_IMAGES="$images")
 cmake -S "$ROOT" -B "$BUILD" "${config[@]}" >"$tmp/configure.log" 2>&1 || fail "configure $BUILD"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")"  # project() in CMakeLists.txt
+name=neb01-$version-win64
 cmake --build "$BUILD" --target package -j2 >"$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package"; }
 zip="$BUILD/package/$name.zip"
 (cd "$BUILD/package" && sha256sum --quiet -c "$name.zip.sha256") || fail "$name.zip.sha256 does not match the zip"
@@ -69,7 +71,7 @@ done
 # The page shows both screenshots from inside itself: no picture ships beside it.
 [ "$(grep -o '<img src="data:image/png;base64,' "$dir/neb01-guide-ja.html" | wc -l)" = 2 ] &&
   ! grep -q '<img src="[^d]' "$dir/neb01-guide-ja.html" || fail "neb01-guide-ja.html does not hold its two screenshots"
-grep -q '1\.0\.0' "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version 1.0.0"
+grep -qF "■ $version" "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version $version"
 
 # The mode table sample: Shift_JIS; only its three table lines hold an ASCII
 # comma, since every other line with one would add an entry.
@@ -98,12 +100,12 @@ for exe in neb01.exe neb01-extract.exe; do
   wrestool -x --raw -t 16 "$dir/$exe" | iconv -c -f UTF-16LE -t UTF-8 | tr '\0' '\n' | grep -q '041104B0$' ||
     fail "$exe: no version block 041104B0"
   version_strings "$dir/$exe" | diff - <(printf '%s\n' "CompanyName=NEB01 の作者" "FileDescription=$description" \
-    "FileVersion=1.0.0" "LegalCopyright=Copyright (c) 2026 the NEB01 authors" "ProductName=NEB01 HAMLOG データ抽出" \
-    "ProductVersion=1.0.0" "Translation="$'\xd0\x91\xd2\xb0') ||  # 0x411, 1200 read as UTF-16
+    "FileVersion=$version" "LegalCopyright=Copyright (c) 2026 the NEB01 authors" "ProductName=NEB01 HAMLOG データ抽出" \
+    "ProductVersion=$version" "Translation="$'\xd0\x91\xd2\xb0') ||  # 0x411, 1200 read as UTF-16
     fail "$exe: the Japanese version resource"
 done
 
-[ "$(timeout -k 5 60 wine "$dir/neb01-extract.exe" --version | tr -d '\r')" = "neb01-extract 1.0.0" ] ||
+[ "$(timeout -k 5 60 wine "$dir/neb01-extract.exe" --version | tr -d '\r')" = "neb01-extract $version" ] ||
   fail "neb01-extract.exe --version"
 timeout -k 5 60 wine "$BUILD/tools/neb01-gen.exe" --suite "$wtmp\\suite" --count 200 >/dev/null || fail "neb01-gen.exe"
 

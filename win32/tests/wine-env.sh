@@ -1,20 +1,13 @@
-# Shared by run-wine-tests.sh and bench-wine.sh (sourced): packages, the cross
-# build, a virtual display and a fresh Wine prefix that an EXIT trap removes.
-# Expects ROOT and BUILD; sets DRIVER, NEB01, NEBMENU, EXTRACT, WORK.
-# NEB_E2E_DISPLAY picks the X display (default 57), NEB_E2E_TMPDIR the folder
-# that holds the prefix (default /tmp), NEB_E2E_SKIP_BUILD=1 uses the
-# programs already built, NEB_E2E_KEEP=1 keeps the prefix for a look.
+# Shared by run-wine-tests.sh and bench-wine.sh (sourced): a virtual display
+# and a fresh Wine prefix that an EXIT trap removes, for programs already
+# built (win32/build-win.sh). Expects ROOT and BUILD; sets DRIVER, NEB01,
+# NEBMENU, EXTRACT, WORK. NEB_E2E_DISPLAY picks the X display (default 57),
+# NEB_E2E_TMPDIR the folder that holds the prefix (default /tmp),
+# NEB_E2E_KEEP=1 keeps the prefix for a look.
 
 log() { printf '[wine-tests] %s\n' "$*"; }
 DISPLAY_NO="${NEB_E2E_DISPLAY:-57}"
 
-if [ "${NEB_E2E_SKIP_BUILD:-0}" = 1 ]; then
-  log "cross build skipped"
-elif ! { log "cross build"; "$ROOT/win32/build-win.sh"; }; then
-  # Go on when the programs themselves were built: their results still count.
-  log "FAIL: cross build"
-  NEB_BUILD_FAILED=1
-fi
 DRIVER="$BUILD/win32/tests/neb01-e2e.exe"
 NEB01="$BUILD/win32/neb01.exe"
 NEBMENU="$BUILD/win32/nebmenu/nebmenu.exe"
