@@ -170,8 +170,6 @@ private:
 
 }  // namespace
 
-std::string Text_Strip(std::string_view text) { return std::string(stripView(text)); }
-
 struct QsoDecoder::Impl {
   Impl(const std::shared_ptr<SharedFiles>& files, MessageSink& s)
       : records(std::make_unique<SharedRead>(files, *files->records), kRecordBlock, kRecordBlock),
@@ -295,13 +293,6 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   qso.report1 = decodeReport(im.report1, byteAt(r, 50), byteAt(r, 51));
   qso.report2 = decodeReport(im.report2, byteAt(r, 52), byteAt(r, 53));
   return true;
-}
-
-QsoView viewOf(const QsoRecord& qso) {
-  return {qso.callSign, qso.portableSuffix, qso.fullCall,  qso.shortText1, qso.shortText2,
-          qso.frequencyText, qso.band,     qso.mode,      qso.longText,   qso.flag1,
-          qso.flag2,    qso.flag3,         qso.qsoDate,   qso.qsoTime,    qso.report1,
-          qso.report2,  qso.dbrText1,      qso.dbrText2,  qso.dbrText3};
 }
 
 struct HamlogDatabase::Impl {

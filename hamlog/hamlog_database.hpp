@@ -60,13 +60,8 @@ struct QsoView {
   std::string_view dbrText3;
 };
 
-QsoView viewOf(const QsoRecord& qso);
-
 inline constexpr std::uint64_t kHeaderSize = 449;
 inline constexpr std::uint64_t kRecordSize = 58;
-
-// Trailing NULs removed, then leading and trailing spaces.
-std::string Text_Strip(std::string_view text);
 
 struct SharedFiles;
 

@@ -62,13 +62,6 @@ TEST(Sjis, LeadAndTrailBytesDecideTheCharacters) {
   EXPECT_EQ(sjis::trim("  \x81\x40 a "), "\x81\x40 a");
 }
 
-TEST(TextStrip, TrailingNulsThenBlanks) {
-  const std::pair<std::string, std::string> cases[] = {
-      {std::string(" a b \0\0", 7), "a b"}, {std::string("a\0 \0", 4), std::string("a\0", 2)},
-      {std::string("\0a", 2), std::string("\0a", 2)}, {"   ", ""}, {"", ""}};
-  for (const auto& [in, out] : cases) EXPECT_EQ(Text_Strip(in), out) << in;
-}
-
 TEST(ModeTable, LoadingRulesAndFirstMatch) {
   struct Case {
     std::string file;

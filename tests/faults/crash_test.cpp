@@ -147,28 +147,22 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
 // A worker that cannot start is no failure: the calling thread decodes its
 // share, with the same bytes and messages.
 TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
-  struct Messages : RunObserver {
-    std::string all;
-    void showMessage(std::string_view text, std::string_view caption) override {
-      all.append(caption).append(": ").append(text) += '\n';
-    }
-  };
   Scratch d;
   writeRandomLog(d.root / "LOG.DBS", 3, kQsos, true);
   const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
   OsFileSystem os;
-  Messages first;
+  Sink first;
   runExtraction(os, job, first);
   const std::string fresh = readFile(d.work);
-  ASSERT_FALSE(first.all.empty());
+  ASSERT_FALSE(first.shown.empty());
   for (const int refused : {1, 2}) {
     fs::remove(d.work);
     threadsToRefuse = refused;
-    Messages again;
+    Sink again;
     runExtraction(os, job, again);
     EXPECT_EQ(threadsToRefuse, 0) << refused;
     EXPECT_TRUE(readFile(d.work) == fresh) << refused;
-    EXPECT_EQ(again.all, first.all) << refused;
+    EXPECT_EQ(again.shown, first.shown) << refused;
   }
 }
 

@@ -1,4 +1,4 @@
-# Shared by run-wine-tests.sh and bench-wine.sh (sourced): a virtual display
+# Shared by run-wine-tests.sh and bench/wine.sh (sourced): a virtual display
 # and a fresh Wine prefix that an EXIT trap removes, for programs already
 # built (win32/build-win.sh). Expects ROOT and BUILD; sets DRIVER, NEB01,
 # NEBMENU, EXTRACT, WORK. NEB_E2E_DISPLAY picks the X display (default 57),
