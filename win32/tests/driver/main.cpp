@@ -10,6 +10,7 @@
 // "\n" standing for CR LF.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -324,29 +325,23 @@ private:
         return check(mine && mine == readFile(out), "Work.Txt byte for byte as neb01-extract writes it");
       }
       case Op::Count: {
-        // Start with Enter on button n, then, held still the moment Stop is
-        // disabled (the final copy), the window shows the QSO count in Label3
-        // exactly as in Label2 beside it (same size and font). Held, it can
-        // neither end nor be covered by the menu. Watching starts before the
-        // run does: a short run is over in a few milliseconds.
-        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(main_, nullptr));
+        // Started with Enter on button n and watched from before the run
+        // begins (a short run is over in a few milliseconds): while Stop is
+        // disabled (the final copy) and the program runs, the screen shows the
+        // QSO count in Label3 exactly as in Label2 beside it (same size and
+        // font). The digits must be there: a window over both shows one colour.
         perform({Op::Enter, st.n});
-        for (const ULONGLONG end = GetTickCount64() + 60000;
-             running() && IsWindowEnabled(control(kCommand2)) && GetTickCount64() < end;) {
-        }
-        const bool held = thread && running() && SuspendThread(thread) != static_cast<DWORD>(-1);
         bool same = false;
-        if (held) {
-          waitFor([&] {  // what it drew may still be on its way to the screen
-            RECT r2{}, r3{};
-            const bool placed = GetWindowRect(control(kLabel2), &r2) && GetWindowRect(control(kLabel3), &r3);
-            const auto p2 = screenPixels(r2);
-            return same = placed && !p2.empty() && p2 == screenPixels(r3);
-          }, 2000);
-          ResumeThread(thread);
+        for (const ULONGLONG end = GetTickCount64() + 60000; running() && !same && GetTickCount64() < end;) {
+          RECT r2{}, r3{};
+          if (IsWindowEnabled(control(kCommand2)) || !GetWindowRect(control(kLabel2), &r2) ||
+              !GetWindowRect(control(kLabel3), &r3))
+            continue;
+          const auto p2 = screenPixels(r2);
+          same = !p2.empty() && std::count(p2.begin(), p2.end(), p2.front()) != static_cast<std::ptrdiff_t>(p2.size()) &&
+                 p2 == screenPixels(r3);
         }
-        if (thread) CloseHandle(thread);
-        return check(held && same, "Label3 shows the QSO count on screen during the copy");
+        return check(same, "Label3 shows the QSO count on screen during the copy");
       }
       case Op::Shot: {  // n 1: the main window alone, its boxes moved off it first
         if (o_.shots.empty() || a.empty()) return true;
