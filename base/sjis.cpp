@@ -45,4 +45,20 @@ std::string upper(std::string_view s) {
   return out;
 }
 
+std::vector<std::string_view> lines(std::string_view bytes) {
+  std::vector<std::string_view> out;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t cr = bytes.find('\r', start);
+    if (cr == std::string_view::npos) {
+      out.push_back(bytes.substr(start));
+      break;
+    }
+    out.push_back(bytes.substr(start, cr - start));
+    start = cr + 1;
+    if (start < bytes.size() && bytes[start] == '\n') ++start;
+  }
+  return out;
+}
+
 }  // namespace neb::sjis

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace neb::sjis {
 
@@ -43,6 +44,11 @@ inline std::string_view trim(std::string_view s) {
   while (end > begin && s[end - 1] == ' ') --end;
   return std::string_view(s.data() + begin, end - begin);
 }
+
+// The lines of a text file: a line ends at CR LF or a lone CR, and a lone
+// LF stays part of its line. A last line without a line end still counts;
+// nothing after the last line end does.
+std::vector<std::string_view> lines(std::string_view bytes);
 
 // ASCII a-z and full-width ａ-ｚ to upper case; trail bytes are never touched.
 std::string upper(std::string_view s);

@@ -8,14 +8,7 @@ namespace neb {
 
 void ModeTable::load(std::string_view fileBytes) {
   std::vector<std::string_view> columns;
-  std::size_t pos = 0;
-  while (pos < fileBytes.size()) {
-    // A line ends at CR LF or a lone CR; a lone LF stays in the line.
-    std::size_t end = fileBytes.find('\r', pos);
-    if (end == std::string_view::npos) end = fileBytes.size();
-    const std::string_view line = fileBytes.substr(pos, end - pos);
-    pos = end + 1;
-    if (pos < fileBytes.size() && end < fileBytes.size() && fileBytes[pos] == '\n') ++pos;
+  for (const std::string_view line : sjis::lines(fileBytes)) {
     if (line.empty()) continue;
 
     columns.clear();

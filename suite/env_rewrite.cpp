@@ -4,30 +4,15 @@
 
 #include "io_texts.hpp"
 #include "native_text.hpp"
+#include "sjis.hpp"
 #include "suite_texts.hpp"
 
 namespace neb {
 
-std::vector<std::string_view> splitLines(std::string_view bytes) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t cr = bytes.find('\r', start);
-    if (cr == std::string_view::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, cr - start));
-    start = cr + 1;
-    if (start < bytes.size() && bytes[start] == '\n') ++start;
-  }
-  return lines;
-}
-
 std::string rewriteText(std::string_view bytes, const LineRule& rule) {
   std::string out;
   out.reserve(bytes.size() + 64);
-  for (std::string_view line : splitLines(bytes)) {
+  for (std::string_view line : sjis::lines(bytes)) {
     if (auto written = rule(line)) {
       out += *written;
       out += "\r\n";

@@ -16,10 +16,6 @@ namespace neb {
 // nullopt to drop it.
 using LineRule = std::function<std::optional<std::string>(std::string_view line)>;
 
-// Lines end at CR LF or a lone CR; a lone LF stays part of its line. A final
-// line without a line end still counts; nothing after the last line end does.
-std::vector<std::string_view> splitLines(std::string_view bytes);
-
 // Every kept or replaced line followed by CR LF.
 std::string rewriteText(std::string_view bytes, const LineRule& rule);
 
