@@ -54,6 +54,21 @@ struct Scratch : TempDir {
   Scratch() { fs::create_directories(root / "app" / "data"); }
 };
 
+// A log of qsos QSOs, the job that extracts it, and what a plain run of it
+// writes and shows.
+struct Extracted : Scratch {
+  ExtractJob job;
+  Sink shown;
+  std::string fresh;
+  Extracted(std::uint64_t seed, std::uint32_t qsos)
+      : job{(root / "LOG.DBS").string(), {}, root / "app" / "nebwdw.tmp", work} {
+    writeRandomLog(root / "LOG.DBS", seed, qsos, true);
+    OsFileSystem os;
+    runExtraction(os, job, shown);
+    fresh = readFile(work);
+  }
+};
+
 int kills() {
   const char* n = std::getenv("NEB_KILLS");  // more for a long run by hand
   return n ? std::atoi(n) : 20;
@@ -66,12 +81,8 @@ constexpr int kQsos = 5000;
 // reported; the file is then the old one (the new one when only its
 // directory's sync failed), and nothing temporary is left.
 TEST(EveryFileStepFails, TheFileIsTheOldOneOrTheNewOne) {
-  Scratch d;
-  writeRandomLog(d.root / "LOG.DBS", 1, kQsos, true);
-  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
-  OsFileSystem os;
+  Extracted d(1, kQsos);
   Sink sink;
-  runExtraction(os, job, sink);
   const fs::path env = d.root / "ENV.DAT";
   const LineRule rule = [](std::string_view line) {
     return line == "drop" ? std::nullopt : std::optional<std::string>(std::string(line) + "+");
@@ -80,7 +91,7 @@ TEST(EveryFileStepFails, TheFileIsTheOldOneOrTheNewOne) {
     fs::path file;
     std::string old, fresh;
     std::function<void(FileSystem&)> change;
-  } cases[] = {{d.work, "old\r\n", readFile(d.work), [&](FileSystem& f) { runExtraction(f, job, sink); }},
+  } cases[] = {{d.work, "old\r\n", d.fresh, [&](FileSystem& f) { runExtraction(f, d.job, sink); }},
                {env, "#01,A\r\ndrop\r\n$JA", "#01,A+\r\n$JA+\r\n", [&](FileSystem& f) { Env_Rewrite(f, env.native(), rule); }}};
   for (const auto& c : cases) {
     for (int k = 0;; ++k) {
@@ -114,13 +125,8 @@ TEST(EveryFileStepFails, TheFileIsTheOldOneOrTheNewOne) {
 // temporary file's place. Once it is in place the run has succeeded; when the
 // copy fails, the reason given is the first one.
 TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) {
-  Scratch d;
-  writeRandomLog(d.root / "LOG.DBS", 4, 100, true);
-  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
-  OsFileSystem os;
+  Extracted d(4, 100);
   Sink sink;
-  runExtraction(os, job, sink);
-  const std::string fresh = readFile(d.work);
   const std::pair<const char*, bool> rows[] = {
       {"", false}, {"remove:nebwdw.tmp", false}, {"write:Work.Txt.nebwdw.tmp", true}, {"replace:Work.Txt", true}};
   for (const auto& [failOn, fails] : rows) {
@@ -133,13 +139,13 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
       return moved || std::string(step) + ":" + p.filename().string() == failOn;
     };
     try {
-      runExtraction(files, job, sink);
+      runExtraction(files, d.job, sink);
       EXPECT_FALSE(fails) << failOn;
     } catch (const IoError& e) {
       EXPECT_TRUE(fails) << failOn;
       EXPECT_TRUE(e.crossesVolumes()) << failOn;
     }
-    EXPECT_TRUE(readFile(d.work) == (fails ? "old\r\n" : fresh)) << failOn;
+    EXPECT_TRUE(readFile(d.work) == (fails ? "old\r\n" : d.fresh)) << failOn;
     EXPECT_FALSE(fs::exists(d.root / "app" / "data" / "Work.Txt.nebwdw.tmp")) << failOn;
   }
 }
@@ -147,22 +153,17 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
 // A worker that cannot start is no failure: the calling thread decodes its
 // share, with the same bytes and messages.
 TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
-  Scratch d;
-  writeRandomLog(d.root / "LOG.DBS", 3, kQsos, true);
-  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
+  Extracted d(3, kQsos);
+  ASSERT_FALSE(d.shown.shown.empty());
   OsFileSystem os;
-  Sink first;
-  runExtraction(os, job, first);
-  const std::string fresh = readFile(d.work);
-  ASSERT_FALSE(first.shown.empty());
   for (const int refused : {1, 2}) {
     fs::remove(d.work);
     threadsToRefuse = refused;
     Sink again;
-    runExtraction(os, job, again);
+    runExtraction(os, d.job, again);
     EXPECT_EQ(threadsToRefuse, 0) << refused;
-    EXPECT_TRUE(readFile(d.work) == fresh) << refused;
-    EXPECT_EQ(again.shown, first.shown) << refused;
+    EXPECT_TRUE(readFile(d.work) == d.fresh) << refused;
+    EXPECT_EQ(again.shown, d.shown.shown) << refused;
   }
 }
 
@@ -170,13 +171,8 @@ TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
 // rewrite a cut leaves the old file or the new one, and once they have
 // succeeded, the new one.
 TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
-  Scratch d;
-  writeRandomLog(d.root / "LOG.DBS", 2, kQsos, true);
-  const ExtractJob job{(d.root / "LOG.DBS").string(), {}, d.root / "app" / "nebwdw.tmp", d.work};
-  OsFileSystem os;
+  Extracted d(2, kQsos);
   Sink sink;
-  runExtraction(os, job, sink);
-  const std::string fresh = readFile(d.work);
   for (const bool acrossVolumes : {false, true}) {
     writeFile(d.work, "old\r\n");
     test::FaultFs files;
@@ -188,11 +184,11 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
     files.afterChange = [&] {
       const auto now = files.durable(d.work);
       ++cuts;
-      bad += now != "old\r\n" && now != fresh;
+      bad += now != "old\r\n" && now != d.fresh;
     };
-    runExtraction(files, job, sink);
+    runExtraction(files, d.job, sink);
     EXPECT_EQ(bad, 0) << "of " << cuts << " cuts" << (acrossVolumes ? ", across volumes" : "");
-    EXPECT_TRUE(files.durable(d.work) == fresh) << "a cut after success" << (acrossVolumes ? ", across volumes" : "");
+    EXPECT_TRUE(files.durable(d.work) == d.fresh) << "a cut after success" << (acrossVolumes ? ", across volumes" : "");
   }
 
   const fs::path env = d.root / "ENV.DAT";
