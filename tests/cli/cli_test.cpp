@@ -162,7 +162,8 @@ const std::string kList =
     "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
     "JA5W\t\tABCDEF\tGHIJKL\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
     "JA6CUTS\t\t\t\tpacked:14000000/8/2\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
-    KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n";
+    KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n"
+    "JA8F\t\t\t\thex:37202080\tCW\n";  // frequency byte 128: still the text form
 
 const std::string kExpected =
     "\"NEBWD\",\"JA1AB\",\"1\",\"" TARO "\",\"\",\"7\",\"CW\",\"" TOKYO_MINATO
@@ -179,7 +180,9 @@ const std::string kExpected =
     "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"14\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
     "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
     "\"NEBWD\",\"" KANJI "\",\"1\",\"\",\"\",\"1.9\",\"CW\",\"\",\"\",\"\",\"\",\"20270101\",\"0102J\",\"59\",\"59\","
-    "\"\",\"\",\"\",\"0000000007\",\"" KANJI "    /1\"\r\n";
+    "\"\",\"\",\"\",\"0000000007\",\"" KANJI "    /1\"\r\n"
+    "\"NEBWD\",\"JA8F\",\"\",\"\",\"\",\"7\",\"CW\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\","
+    "\"0000000008\",\"JA8F\"\r\n";
 
 TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
   const fs::path dbs = database(kList);
@@ -190,7 +193,7 @@ TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
   EXPECT_EQ(r.err,
             "交信番号 4 の交信周波数は 無効です 5.35\n"
             "交信番号 5 の交信周波数が変です 430 MHz と判断しました\n");
-  EXPECT_EQ(r.out, "7 件の交信を " + workFile().string() + " に書き出しました\n");
+  EXPECT_EQ(r.out, "8 件の交信を " + workFile().string() + " に書き出しました\n");
   expectNoTempFiles();
 }
 

@@ -47,6 +47,7 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   TempDir dir;
   const std::string base = (dir.path / "LOG.").string();
   writeDatabase(base + "DBS", {}, 0xABCDEF);
+  std::fstream(base + "DBS", std::ios::in | std::ios::out | std::ios::binary).seekp(7).put('\x05');  // not the count
   OsFileSystem files;
   Sink sink;
   HamlogDatabase db(files, sink);
