@@ -128,10 +128,10 @@ std::string_view bandOf(std::string_view f) {
   return band;
 }
 
-// The band of a frequency; the invalid-frequency message for QSO n when no
-// rule holds.
-std::string_view checkFrequency(std::string_view frequency, std::int32_t n, MessageSink& sink,
-                                std::string& message) {
+
+}  // namespace
+
+std::string_view Freq_Check(std::string_view frequency, std::int32_t n, MessageSink& sink, std::string& message) {
   const std::string_view band = bandOf(frequency);
   if (band.empty()) {
     message.assign(msg::qsoNumberPrefix);
@@ -143,8 +143,6 @@ std::string_view checkFrequency(std::string_view frequency, std::int32_t n, Mess
   }
   return band;
 }
-
-}  // namespace
 
 // The open file pair, shared by the decoders of several threads: reads at an
 // offset need no lock.
@@ -269,7 +267,7 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
     if (point + 1 <= size) {
       digits[point] = '.';
     } else {
-      const std::string_view band = checkFrequency(qso.frequencyText, n, im.sink, im.message);
+      const std::string_view band = Freq_Check(qso.frequencyText, n, im.sink, im.message);
       std::string& m = im.message;
       m.assign(msg::qsoNumberPrefix);
       appendDecimal(m, n);
@@ -281,7 +279,7 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
     }
   }
   qso.frequencyText = sjis::trim(qso.frequencyText);
-  qso.band = checkFrequency(qso.frequencyText, n, im.sink, im.message);
+  qso.band = Freq_Check(qso.frequencyText, n, im.sink, im.message);
 
   qso.mode = stripped(r + 27, 3);
   qso.longText = stripped(r + 30, 12);
@@ -297,8 +295,6 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
 
 struct HamlogDatabase::Impl {
   std::shared_ptr<SharedFiles> files;
-  std::unique_ptr<QsoDecoder> decoder;
-  std::string message;
 };
 
 HamlogDatabase::HamlogDatabase(FileSystem& fs, MessageSink& sink)
@@ -338,56 +334,17 @@ bool HamlogDatabase::Hamlog_Open(std::string_view hamlogPath) {
   files->texts = fs_.openRead(*dbrPath);
 
   impl_->files = std::move(files);
-  impl_->decoder = newDecoder(sink_);
   recordCount = static_cast<std::int32_t>(header[4] | (header[5] << 8) | (header[6] << 16));
   return true;
 }
 
 void HamlogDatabase::Hamlog_Close() {
-  impl_->decoder.reset();
   impl_->files.reset();
 }
-
-bool HamlogDatabase::isOpen() const { return impl_->files != nullptr; }
 
 std::unique_ptr<QsoDecoder> HamlogDatabase::newDecoder(MessageSink& sink) const {
   if (!impl_->files) return nullptr;
   return std::make_unique<QsoDecoder>(impl_->files, sink);
-}
-
-void HamlogDatabase::Qso_Read() {
-  QsoView v;
-  if (!impl_->decoder || !impl_->decoder->decode(qsoNumber, v)) {
-    // The fields of the record before stay.
-    qso.dbrText1.clear();
-    qso.dbrText2.clear();
-    qso.dbrText3.clear();
-    qsoNumber = 0;
-    return;
-  }
-  qso.callSign.assign(v.callSign);
-  qso.portableSuffix.assign(v.portableSuffix);
-  qso.fullCall.assign(v.fullCall);
-  qso.shortText1.assign(v.shortText1);
-  qso.shortText2.assign(v.shortText2);
-  qso.frequencyText.assign(v.frequencyText);
-  qso.band.assign(v.band);
-  qso.mode.assign(v.mode);
-  qso.longText.assign(v.longText);
-  qso.flag1.assign(v.flag1);
-  qso.flag2.assign(v.flag2);
-  qso.flag3.assign(v.flag3);
-  qso.qsoDate.assign(v.qsoDate);
-  qso.qsoTime.assign(v.qsoTime);
-  qso.report1.assign(v.report1);
-  qso.report2.assign(v.report2);
-  qso.dbrText1.assign(v.dbrText1);
-  qso.dbrText2.assign(v.dbrText2);
-  qso.dbrText3.assign(v.dbrText3);
-}
-
-void HamlogDatabase::Freq_Check() {
-  qso.band.assign(checkFrequency(qso.frequencyText, qsoNumber, sink_, impl_->message));
 }
 
 }  // namespace neb

@@ -12,32 +12,8 @@
 
 namespace neb {
 
-// The decoded current QSO. Every text is Shift_JIS bytes.
-struct QsoRecord {
-  std::string callSign;
-  std::string portableSuffix;
-  std::string fullCall;
-  std::string shortText1;
-  std::string shortText2;
-  std::string frequencyText;
-  std::string band;
-  std::string mode;
-  std::string longText;
-  std::string flag1;
-  std::string flag2;
-  std::string flag3;
-  std::string qsoDate;
-  std::string qsoTime;
-  std::string report1;
-  std::string report2;
-  std::string dbrText1;
-  std::string dbrText2;
-  std::string dbrText3;
-};
-
-// A decoded QSO as views: the same fields and bytes as QsoRecord, without
-// copying them out of the decoder that made it. Valid until that decoder's
-// next record.
+// A decoded QSO as views into the decoder that made it (Shift_JIS bytes).
+// Valid until that decoder's next record.
 struct QsoView {
   std::string_view callSign;
   std::string_view portableSuffix;
@@ -82,8 +58,12 @@ private:
   std::unique_ptr<Impl> impl_;
 };
 
-// The database module: file handles, recordCount, qsoNumber and the
-// QsoRecord live here for as long as the program.
+// The band of a frequency text ("" when no rule holds, after the
+// invalid-frequency message for QSO qsoNumber; message is scratch space).
+std::string_view Freq_Check(std::string_view frequencyText, std::int32_t qsoNumber, MessageSink& sink,
+                            std::string& message);
+
+// The database module: the open file pair and its recordCount.
 class HamlogDatabase {
 public:
   HamlogDatabase(FileSystem& fs, MessageSink& sink);
@@ -97,16 +77,6 @@ public:
   // test cannot be opened or its header read.
   bool Hamlog_Open(std::string_view hamlogPath);
   void Hamlog_Close();
-  bool isOpen() const;
-
-  // Decodes record qsoNumber into qso. Sets qsoNumber to 0 when the record
-  // cannot be read in full (end of the record file). Throws IoError on a
-  // read error.
-  void Qso_Read();
-
-  // Sets qso.band from qso.frequencyText; shows the invalid-frequency message
-  // when no rule holds.
-  void Freq_Check();
 
   // The two file names Hamlog_Open derives (Shift_JIS).
   static std::string recordFileName(std::string_view hamlogPath);
@@ -117,8 +87,6 @@ public:
   std::unique_ptr<QsoDecoder> newDecoder(MessageSink& sink) const;
 
   std::int32_t recordCount = 0;
-  std::int32_t qsoNumber = 0;
-  QsoRecord qso;
 
 private:
   struct Impl;

@@ -64,21 +64,19 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
-  EXPECT_FALSE(db.isOpen());
-  // A text pointer of 1 reads the companion file's own first bytes as lengths
-  // ("BGR"), so the second text is what lies from byte 70 to the end.
-  gen::GenQso one, two;
+  EXPECT_EQ(db.newDecoder(sink), nullptr);
+  // A text pointer of 1 reads the companion file's bytes 1-3 as the lengths;
+  // the third text runs past the end of the file.
+  gen::GenQso one;
   one.textPointer = 1;
-  two.texts[0] = std::string(60, 'x');
-  writeDatabase(base + "DBS", {one, two});
+  writeDatabase(base + "DBS", {one});
+  writeFile(base + "DBR", std::string("\x00\x02\x03\x09" "abcdef", 10));
   ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
-  db.qsoNumber = 1;
-  db.Qso_Read();
-  EXPECT_EQ(db.qso.dbrText2, "xxxxxxxxx");
-  EXPECT_EQ(db.qsoNumber, 1);
-  db.qsoNumber = 3;  // past the last record
-  db.Qso_Read();
-  EXPECT_EQ(db.qsoNumber, 0);
+  QsoView v;
+  const auto decoder = db.newDecoder(sink);
+  ASSERT_TRUE(decoder->decode(1, v));
+  EXPECT_EQ(std::string(v.dbrText1) + "|" + std::string(v.dbrText2) + "|" + std::string(v.dbrText3), "ab|cde|f");
+  EXPECT_FALSE(decoder->decode(2, v));  // past the last record
   db.Hamlog_Close();
   const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,

@@ -134,16 +134,11 @@ TEST(FreqCheck, LastRuleThatHoldsDecides) {
       {"1294.0", "1200"}, {"1270", "1200"},   {"12", "1200"},    {"1", ""},          {"2", ""},
       {"3", ""},          {"9", ""},          {"70.0", "7"},     {"", ""},           {" 7.0", ""},
   };
-  OsFileSystem files;
   Sink sink;
-  HamlogDatabase db(files, sink);
-  db.qsoNumber = 12345;
+  std::string scratch = "stale";
   for (const auto& [freq, band] : cases) {
     sink.shown.clear();
-    db.qso.frequencyText = freq;
-    db.qso.band = "stale";
-    db.Freq_Check();
-    EXPECT_EQ(db.qso.band, band) << freq;
+    EXPECT_EQ(Freq_Check(freq, 12345, sink, scratch), band) << freq;
     EXPECT_EQ(sink.shown.size(), *band ? 0u : 1u) << freq;
   }
   EXPECT_EQ(sink.shown.at(0), "NEB01|\x8C\xF0\x90\x4D\x94\xD4\x8D\x86 12345 \x82\xCC\x8C\xF0\x90\x4D\x8E\xFC"
