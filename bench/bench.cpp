@@ -44,7 +44,7 @@ fs::path ensureDatabase(const fs::path& cache, std::uint32_t count) {
   std::printf("generating %u QSOs in %s ...\n", count, dir.c_str());
   std::fflush(stdout);
   neb::gen::DatabaseWriter w(dbs, neb::gen::companionPath(dbs));
-  neb::gen::RandomLog log(kSeed, false);
+  neb::gen::RandomLog log(kSeed);
   for (std::uint32_t i = 0; i < count; ++i) w.add(log.next());
   w.finish();
   std::ofstream(done) << "ok\n";

@@ -43,12 +43,31 @@ inline void writeDatabase(const std::filesystem::path& dbs, const std::vector<ge
   w.finish(count, cut);
 }
 
-inline void writeRandomLog(const std::filesystem::path& dbs, std::uint64_t seed, std::uint32_t count,
-                           bool adversarial, std::uint64_t cut = 0) {
-  gen::RandomLog log(seed, adversarial);
+inline void writeRandomLog(const std::filesystem::path& dbs, std::uint64_t seed, std::uint32_t count) {
+  gen::RandomLog log(seed);
   std::vector<gen::GenQso> qsos(count);
   for (auto& q : qsos) q = log.next();
-  writeDatabase(dbs, qsos, std::nullopt, cut);
+  writeDatabase(dbs, qsos);
+}
+
+// Records and companion texts of random bytes, as a damaged log holds; most
+// text pointers land in the companion file, some before or past it.
+inline void writeNoiseLog(const std::filesystem::path& dbs, std::uint64_t seed, std::uint32_t count) {
+  gen::Rng rng(seed);
+  auto noise = [&](std::size_t n) {
+    std::string s(n, '\0');
+    for (char& c : s)  // no LF: it would split a work line
+      if ((c = static_cast<char>(rng.next())) == '\n') c = '\r';
+    return s;
+  };
+  const std::uint32_t texts = 2000;
+  std::string records = gen::encodeHeader(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t pointer = rng.below(texts + 100) - 50;
+    records += noise(54) + std::string{char(pointer), char(pointer >> 8), char(pointer >> 16), char(pointer >> 24)};
+  }
+  writeFile(dbs, records);
+  writeFile(gen::companionPath(dbs), noise(texts));
 }
 
 }  // namespace neb

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,7 +12,6 @@
 #include <utility>
 
 #include "hamlog_gen.hpp"
-#include "qso_list.hpp"
 #include "random_log.hpp"
 #include "version.h"
 
@@ -23,8 +21,7 @@ using namespace neb::gen;
 namespace {
 
 const char* const kUsage =
-    "usage: neb01-gen --seed S --count N [--adversarial] [--header-count K] [--cut-companion B] OUT.DBS\n"
-    "       neb01-gen --list QSOS.tsv [--header-count K] [--cut-companion B] OUT.DBS\n"
+    "usage: neb01-gen --seed S --count N OUT.DBS\n"
     "       neb01-gen --suite DIR [--seed S] [--count N]\n"
     "       neb01-gen -h|--help|--version\n"
     "Writes OUT.DBS and its companion OUT.DBR. --suite writes a demo suite directory:\n"
@@ -53,10 +50,6 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 struct Options {
   std::optional<std::uint64_t> seed;
   std::optional<std::uint32_t> count;
-  bool adversarial = false;
-  std::optional<std::uint32_t> headerCount;
-  std::optional<std::uint64_t> cutCompanion;
-  std::optional<fs::path> list;
   std::optional<fs::path> suite;
   std::optional<fs::path> output;
   // --help or --version: answered on standard output, nothing else is done.
@@ -79,11 +72,6 @@ Options parse(int argc, char** argv) {
     };
     if (a == "--seed") o.seed = parseNumber(value(), UINT64_MAX, "--seed");
     else if (a == "--count") o.count = static_cast<std::uint32_t>(parseNumber(value(), kMaxCount, "--count"));
-    else if (a == "--adversarial") o.adversarial = true;
-    else if (a == "--header-count")
-      o.headerCount = static_cast<std::uint32_t>(parseNumber(value(), kMaxCount, "--header-count"));
-    else if (a == "--cut-companion") o.cutCompanion = parseNumber(value(), UINT64_MAX, "--cut-companion");
-    else if (a == "--list") o.list = fs::path(value());
     else if (a == "--suite") o.suite = fs::path(value());
     else if (a == "-h" || a == "--help") return answered(kUsage);
     else if (a == "--version") return answered("neb01-gen " NEB_VERSION "\n");
@@ -91,21 +79,17 @@ Options parse(int argc, char** argv) {
     else if (o.output) throw UsageError("more than one output file");
     else o.output = fs::path(a);
   }
-  const int modes = (o.suite ? 1 : 0) + (o.list ? 1 : 0) + (!o.suite && !o.list ? 1 : 0);
-  if (modes != 1 || (o.suite && o.list)) throw UsageError("--suite and --list exclude each other");
   if (o.suite && o.output) throw UsageError("--suite takes no output file");
   if (!o.suite && !o.output) throw UsageError("no output file");
-  if (!o.suite && !o.list && (!o.seed || !o.count)) throw UsageError("--seed and --count are needed");
-  if (o.list && (o.seed || o.count || o.adversarial)) throw UsageError("--list excludes --seed, --count and --adversarial");
+  if (!o.suite && (!o.seed || !o.count)) throw UsageError("--seed and --count are needed");
   return o;
 }
 
-std::uint32_t writeRandom(const fs::path& dbs, std::uint64_t seed, std::uint32_t count, bool adversarial,
-                          std::optional<std::uint32_t> headerCount, std::uint64_t cut) {
+std::uint32_t writeRandom(const fs::path& dbs, std::uint64_t seed, std::uint32_t count) {
   DatabaseWriter writer(dbs, companionPath(dbs));
-  RandomLog log(seed, adversarial);
+  RandomLog log(seed);
   for (std::uint32_t i = 0; i < count; ++i) writer.add(log.next());
-  writer.finish(headerCount, cut);
+  writer.finish();
   return writer.count();
 }
 
@@ -128,7 +112,7 @@ void writeSuite(const fs::path& dir, std::uint64_t seed, std::uint32_t count) {
   fs::create_directories(root / "HAMLOG");
   fs::create_directories(root / "data");
   const fs::path dbs = root / "HAMLOG" / "HAMLOG.DBS";
-  writeRandom(dbs, seed, count, false, std::nullopt, 0);
+  writeRandom(dbs, seed, count);
   writeFile(root / "NEBWD.ENV", environmentFile(dbs));
   writeFile(root / "Mode.txt", "SSB,LSB,USB\r\nRTTY,RTT\r\nDATA,FT8,FT4\r\n");
 }
@@ -148,21 +132,7 @@ int main(int argc, char** argv) {
       std::cout << "demo suite with " << count << " QSOs in " << o.suite->string() << "\n";
       return 0;
     }
-    std::uint32_t written = 0;
-    if (o.list) {
-      std::ifstream in(*o.list, std::ios::binary);
-      if (!in) throw GenError("cannot read " + o.list->string());
-      const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-      const auto qsos = parseQsoList(text);
-      DatabaseWriter writer(*o.output, companionPath(*o.output));
-      for (const auto& q : qsos) writer.add(q);
-      writer.finish(o.headerCount, o.cutCompanion.value_or(0));
-      written = writer.count();
-    } else {
-      // An adversarial log also ends with a companion block cut short.
-      const std::uint64_t cut = o.cutCompanion.value_or(o.adversarial ? 2 : 0);
-      written = writeRandom(*o.output, *o.seed, *o.count, o.adversarial, o.headerCount, cut);
-    }
+    const std::uint32_t written = writeRandom(*o.output, *o.seed, *o.count);
     std::cout << written << " QSOs written to " << o.output->string() << "\n";
     return 0;
   } catch (const UsageError& e) {

@@ -29,14 +29,14 @@ using FrequencyBytes = std::array<std::uint8_t, 4>;
 // any bytes, NULs included.
 struct GenQso {
   std::uint8_t status = ' ';  // record byte 0
-  std::string call;           // 7 bytes
-  std::string portable;       // 3
-  std::string shortText1;     // 6
-  std::string shortText2;     // 6
+  std::string call{};           // 7 bytes
+  std::string portable{};       // 3
+  std::string shortText1{};     // 6
+  std::string shortText2{};     // 6
   FrequencyBytes frequency{'7', ' ', ' ', ' '};
-  std::string mode;      // 3
-  std::string longText;  // 12
-  std::string flags;     // 3 one-byte flags
+  std::string mode{};      // 3
+  std::string longText{};  // 12
+  std::string flags{};     // 3 one-byte flags
   std::uint8_t year = 104;  // 1900 + y below 128, 2000 + (y - 128) from 128
   std::uint8_t month = 1;
   std::uint8_t day = 1;
@@ -48,8 +48,8 @@ struct GenQso {
   std::uint8_t extra2 = ' ';
   // Written as is when set, and no companion block is written for the QSO.
   // Otherwise a block is appended when any text is non-empty, else 0.
-  std::optional<std::int32_t> textPointer;
-  std::array<std::string, 3> texts;  // at most 255 bytes each
+  std::optional<std::int32_t> textPointer{};
+  std::array<std::string, 3> texts{};  // at most 255 bytes each
 };
 
 class GenError : public std::runtime_error {

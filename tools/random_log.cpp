@@ -107,28 +107,6 @@ std::string mhzText(int khz, int decimals) {
   return buf;
 }
 
-// Bytes that break a naive Shift_JIS reader: stray trail bytes, bytes that
-// are never valid, a lead byte followed by a byte that cannot trail it.
-const char* const kOddBytes[] = {"\x80", "\xA0", "\xFD", "\xFE", "\xFF", "\x81 ", "\x82\x7F", "\xFC\xFC"};
-// Characters that the work file treats specially, or that look like them.
-const char* const kTroubleChars[] = {
-    "\"", "\x81\x68" /* ” */, "\x81\x67" /* “ */, ",", "\xB1\xB2" /* ｱｲ */,
-    "\x8A\xBF" /* 漢 */, "$DX", "\x81\x40" /* full-width space */, "Q", "\t"};
-
-std::string noise(Rng& rng, std::size_t maxBytes) {
-  std::string s;
-  while (s.size() < maxBytes) {
-    switch (rng.below(4)) {
-      case 0: s += pick(rng, kOddBytes); break;
-      case 1: s += pick(rng, kTroubleChars); break;
-      case 2: s += static_cast<char>('A' + rng.below(26)); break;
-      default: s += std::string(1 + rng.below(3), rng.chance(50) ? '\0' : ' '); break;
-    }
-  }
-  if (s.size() > maxBytes) s.resize(maxBytes);
-  return s;
-}
-
 }  // namespace
 
 std::uint64_t Rng::next() {
@@ -142,7 +120,6 @@ std::uint64_t Rng::next() {
 GenQso RandomLog::next() {
   GenQso q;
   ordinary(q);
-  if (adversarial_ && rng_.chance(60)) spoil(q);
   return q;
 }
 
@@ -186,49 +163,6 @@ void RandomLog::ordinary(GenQso& q) {
   q.texts[1] = r.chance(60) ? pick(r, kAddresses) : "";
   q.texts[2] = pick(r, kRemarks);
   if (!q.portable.empty() && r.chance(20)) q.texts[2] += " $DX";
-}
-
-void RandomLog::spoil(GenQso& q) {
-  Rng& r = rng_;
-  switch (r.below(16)) {
-    case 0: q.call = noise(r, 7); break;
-    case 1: q.portable = r.chance(50) ? "Q" : noise(r, 3); break;
-    case 2: q.shortText1 = noise(r, 6); q.shortText2 = noise(r, 6); break;
-    case 3: q.longText = noise(r, 12); break;
-    case 4: q.mode = r.chance(50) ? std::string("ssb") : noise(r, 3); break;
-    case 5: {
-      static const std::string_view bad[] = {"9", "", "5.0", "1", " 7.0", "29", "\x81\x68",
-                                             std::string_view("\0\0\0\0", 4)};
-      q.frequency = frequencyText(pick(r, bad));
-      break;
-    }
-    case 6:  // packed with the point beyond the kept digits, odd L and P
-      q.frequency = frequencyPacked(r.below(kMaxCount + 1), 1 + r.below(8), r.below(8));
-      break;
-    case 7: q.year = static_cast<std::uint8_t>(125 + r.below(7)); break;
-    case 8:
-      q.month = static_cast<std::uint8_t>(r.below(256));
-      q.day = static_cast<std::uint8_t>(r.below(256));
-      q.hour = static_cast<std::uint8_t>(r.below(256));
-      q.minute = static_cast<std::uint8_t>(r.below(256));
-      break;
-    case 9: {
-      static const std::uint8_t extras[] = {' ', '0', '9', 0, 0xFF, 'A'};
-      q.report1 = static_cast<std::uint8_t>(r.below(256));
-      q.extra1 = pick(r, extras);
-      q.report2 = static_cast<std::uint8_t>(r.below(256));
-      q.extra2 = pick(r, extras);
-      break;
-    }
-    case 10: q.textPointer = r.chance(50) ? 0 : -static_cast<std::int32_t>(1 + r.below(1000000)); break;
-    case 11: q.textPointer = 0x7FFFFF00 + static_cast<std::int32_t>(r.below(256)); break;  // past the end
-    case 12:
-      for (auto& t : q.texts) t = noise(r, r.below(40));
-      break;
-    case 13: q.texts[1] = "$DX" + q.texts[1]; q.portable = r.chance(50) ? "JA1" : "1"; break;
-    case 14: q.texts[2] = "a,b,\"c\",\x81\x68" "d\x81\x67"; break;
-    default: q.status = static_cast<std::uint8_t>(r.below(256)); q.flags = noise(r, 3); break;
-  }
 }
 
 }  // namespace neb::gen

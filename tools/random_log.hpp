@@ -1,5 +1,4 @@
-// QSOs at random that look like a real Japanese log; with adversarial set,
-// mixed with every kind of odd byte a damaged or unusual log can hold.
+// QSOs at random that look like a real Japanese log.
 #pragma once
 
 #include <cstdint>
@@ -23,14 +22,12 @@ private:
 
 class RandomLog {
 public:
-  RandomLog(std::uint64_t seed, bool adversarial) : rng_(seed), adversarial_(adversarial) {}
+  explicit RandomLog(std::uint64_t seed) : rng_(seed) {}
   GenQso next();
 
 private:
   void ordinary(GenQso& q);
-  void spoil(GenQso& q);
   Rng rng_;
-  bool adversarial_;
 };
 
 }  // namespace neb::gen

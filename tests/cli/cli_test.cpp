@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "hamlog_gen.hpp"
-#include "qso_list.hpp"
 #include "test_files.hpp"
 
 extern char** environ;
@@ -122,10 +121,9 @@ protected:
     return r;
   }
 
-  fs::path database(const std::string& list, std::optional<std::uint32_t> headerCount = std::nullopt,
-                    std::uint64_t cut = 0) {
+  fs::path database(const std::vector<GenQso>& qsos, std::optional<std::uint32_t> headerCount = std::nullopt) {
     const fs::path dbs = dir_ / "log" / "HAMLOG.DBS";
-    neb::writeDatabase(dbs, parseQsoList(list), headerCount, cut);
+    neb::writeDatabase(dbs, qsos, headerCount);
     return dbs;
   }
 
@@ -154,16 +152,26 @@ protected:
 // 128, the zone bit, report extra bytes, quotes of both kinds, commas,
 // half-width kana, invalid bytes and companion blocks that are short,
 // missing or beyond the file.
-const std::string kList =
-    "JA1AB\t1\t" TARO "\\x00\\x00\t\tmhz:7.050\tCW\t" TOKYO_MINATO "\tJ\t2004-07-05\t09:05U\t59/57\t59\t" YAMADA_TARO
-    "\t\tQSL via Bureau\n"
-    "JA1AB\t1\t\t\thex:8A1B00A1\tSSB\t\t\t104/7/5\t23/59\t59/0\t5/47\t\tx$DXy\t\n"
-    "JR\"X\tQ\t" RQUOTE "\t" LQUOTE "\tpacked:1440/3/3\tssb\ta" RQUOTE "b" LQUOTE "c\t\t1999-12-31\t00:00\t\t\ta,b,c\tsay \"hi\"\t\\x81\\x81h\n"
-    "JA4BAD\t\t\t\ttext:5.35\tFM\t" HANKAKU "\\x80\\xFF\tEBX\t2127-01-02\t12:34\n"
-    "JA5W\t\tABCDEF\tGHIJKL\thex:AE01008F\tAM\tMinato-ku 12\t\t2005-10-10\t0/133\t\t\tignored\t\t\t-7\n"
-    "JA6CUTS\t\t\t\tpacked:14000000/8/2\tCW\t\t\t2000-01-01\t10/10\t\t\tA\\x82\txy\t" KANJI "\n"
-    KANJI "\t1\t\t\ttext:1.9\tCW\t\t\t127/1/1\t1/2\t\t\tfar\t\t\t2000000000\n"
-    "JA8F\t\t\t\thex:37202080\tCW\n";  // frequency byte 128: still the text form
+const std::vector<GenQso> kQsos = {
+    {.call = "JA1AB", .portable = "1", .shortText1 = std::string(TARO "\0\0", 6), .frequency = frequencyMhz("7.050"),
+     .mode = "CW", .longText = TOKYO_MINATO, .flags = "J", .year = yearByte(2004), .month = 7, .day = 5, .hour = 9,
+     .minute = minuteByte(5, true), .extra1 = 57, .texts = {YAMADA_TARO, "", "QSL via Bureau"}},
+    {.call = "JA1AB", .portable = "1", .frequency = {0x8A, 0x1B, 0x00, 0xA1}, .mode = "SSB", .year = 104, .month = 7,
+     .day = 5, .hour = 23, .minute = 59, .extra1 = 0, .report2 = 5, .extra2 = 47, .texts = {"", "x$DXy", ""}},
+    {.call = "JR\"X", .portable = "Q", .shortText1 = RQUOTE, .shortText2 = LQUOTE,
+     .frequency = frequencyPacked(1440, 3, 3), .mode = "ssb", .longText = "a" RQUOTE "b" LQUOTE "c",
+     .year = yearByte(1999), .month = 12, .day = 31, .texts = {"a,b,c", "say \"hi\"", "\x81\x81h"}},
+    {.call = "JA4BAD", .frequency = frequencyText("5.35"), .mode = "FM", .longText = HANKAKU "\x80\xFF",
+     .flags = "EBX", .year = yearByte(2127), .month = 1, .day = 2, .hour = 12, .minute = 34},
+    {.call = "JA5W", .shortText1 = "ABCDEF", .shortText2 = "GHIJKL", .frequency = {0xAE, 0x01, 0x00, 0x8F},
+     .mode = "AM", .longText = "Minato-ku 12", .year = yearByte(2005), .month = 10, .day = 10, .minute = 133,
+     .textPointer = -7, .texts = {"ignored", "", ""}},
+    {.call = "JA6CUTS", .frequency = frequencyPacked(14000000, 8, 2), .mode = "CW", .year = yearByte(2000),
+     .hour = 10, .minute = 10, .texts = {"A\x82", "xy", KANJI}},
+    {.call = KANJI, .portable = "1", .frequency = frequencyText("1.9"), .mode = "CW", .year = 127, .hour = 1,
+     .minute = 2, .textPointer = 2000000000, .texts = {"far", "", ""}},
+    {.call = "JA8F", .frequency = {0x37, 0x20, 0x20, 0x80}, .mode = "CW"},  // frequency byte 128: still the text form
+};
 
 const std::string kExpected =
     "\"NEBWD\",\"JA1AB\",\"1\",\"" TARO "\",\"\",\"7\",\"CW\",\"" TOKYO_MINATO
@@ -185,7 +193,7 @@ const std::string kExpected =
     "\"0000000008\",\"JA8F\"\r\n";
 
 TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
-  const fs::path dbs = database(kList);
+  const fs::path dbs = database(kQsos);
   locale_ = {"LANG=ja_JP.UTF-8"};
   const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -198,13 +206,12 @@ TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
 }
 
 TEST_F(Cli, AreaSuffixAndModeConversions) {
-  const fs::path dbs = database(
-      "A\tJA1\t\t\t\tLSB\n"
-      "A\tja1\t\t\t\tusb\n"
-      "A\tJH2\t\t\t\tUSB\n"
-      "A\tJA\t\t\t\tFT8\n"
-      "A\t7K3\t\t\t\t\n"
-      "A\tJR1\t\t\t\tCW\n");
+  const fs::path dbs = database({{.call = "A", .portable = "JA1", .mode = "LSB"},
+                                 {.call = "A", .portable = "ja1", .mode = "usb"},
+                                 {.call = "A", .portable = "JH2", .mode = "USB"},
+                                 {.call = "A", .portable = "JA", .mode = "FT8"},
+                                 {.call = "A", .portable = "7K3"},
+                                 {.call = "A", .portable = "JR1", .mode = "CW"}});
   neb::writeFile(app_ / "Mode.txt", "ssb , lsb,USB\r\nAM,LSB\r\nDATA,FT8,\r\n,CW\r\n");
   // "$JD" items are never prefixes; "$1" matches what JA1 and JR1 have become.
   const fs::path env = envFile("###\x8F\x89\x8A\xFA\x90\xDD\x92\xE8\x8D\xCF\x82\xDD###\r\n#01," + dbs.string() +
@@ -237,7 +244,7 @@ TEST_F(Cli, AreaSuffixAndModeConversions) {
 
 // The error is one line, then the usage in the same language.
 TEST_F(Cli, UsageErrorsExitTwoWithTheUsageText) {
-  const fs::path dbs = database("JA1AB\n");
+  const fs::path dbs = database({{.call = "JA1AB"}});
   const std::string a = app_.string(), d = dbs.string();
   const struct Case {
     std::vector<std::string> args;
@@ -288,7 +295,7 @@ TEST_F(Cli, JapaneseOrEnglishAsTheLocaleSays) {
     EXPECT_EQ(r.err.substr(0, c.error.size()), c.error) << ::testing::PrintToString(c.locale);
   }
   // --help on standard output, and the program's other texts, in each language.
-  const fs::path dbs = database("JA1AB\n");
+  const fs::path dbs = database({{.call = "JA1AB"}});
   const std::string env = envFile("$JA\r\n").string();
   const struct {
     std::string locale, help, failure;
@@ -315,7 +322,7 @@ TEST_F(Cli, JapaneseOrEnglishAsTheLocaleSays) {
 }
 
 TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
-  const fs::path dbs = database("JA1AB\n");
+  const fs::path dbs = database({{.call = "JA1AB"}});
   const fs::path lonely = dir_ / "log" / "LONELY.DBS";
   neb::writeFile(lonely, encodeHeader(0));
   const std::string base = (dir_ / "log").string() + "/";
@@ -360,7 +367,7 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
 }
 
 TEST_F(Cli, WithoutAppDirTheProgramsOwnDirectoryIsUsed) {
-  const fs::path dbs = database("JA1AB\n");
+  const fs::path dbs = database({{.call = "JA1AB"}});
   program_ = (app_ / "neb01-extract").string();
   fs::copy_file(NEB01_EXTRACT, program_);
   const Result r = run({"-q", "--hamlog", dbs.string()});
@@ -370,7 +377,7 @@ TEST_F(Cli, WithoutAppDirTheProgramsOwnDirectoryIsUsed) {
 }
 
 TEST_F(Cli, OutputOptionWritesOnlyThatFile) {
-  const fs::path dbs = database("JA1AB\nJA2CD\n");
+  const fs::path dbs = database({{.call = "JA1AB"}, {.call = "JA2CD"}});
   const fs::path out = dir_ / "out" / "mine.txt";
   fs::create_directories(out.parent_path());
   neb::writeFile(out, "previous contents, much longer than the new file\r\n");
@@ -386,7 +393,7 @@ TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
   const fs::path dir = dir_ / "\xE3\x83\x8F\xE3\x83\xA0";  // ハム
   fs::create_directories(dir);
   const fs::path dbs = dir / "HAMLOG.DBS";
-  fs::rename(database("JA1AB\n"), dbs);
+  fs::rename(database({{.call = "JA1AB"}}), dbs);
   fs::rename(dir_ / "log" / "HAMLOG.DBR", dir / "HAMLOG.DBR");
   const std::string sjisPath = dir_.string() + "/\x83n\x83\x80/HAMLOG.DBS";
   for (const auto& target : {envFile("#01," + sjisPath + "\r\n").string(), std::string("--hamlog")}) {
@@ -400,18 +407,18 @@ TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
 
 TEST_F(Cli, EmptyAndShortRecordFiles) {
   struct Case {
-    std::string list;
+    std::vector<GenQso> qsos;
     std::optional<std::uint32_t> headerCount;
     std::size_t lines;
     std::string err;
   } cases[] = {
-      {"", std::nullopt, 0, ""},
-      {"JA1AA\nJA1BB\nJA1CC\n", 5,  3,
+      {{}, std::nullopt, 0, ""},
+      {{{.call = "JA1AA"}, {.call = "JA1BB"}, {.call = "JA1CC"}}, 5, 3,
        "HAMLOG のレコードファイルが途中で終わっています。 ヘッダーの件数 5 件のうち 3 件を書き出しました\n"},
-      {"", 2, 0, "HAMLOG のレコードファイルが途中で終わっています。 ヘッダーの件数 2 件のうち 0 件を書き出しました\n"},
+      {{}, 2, 0, "HAMLOG のレコードファイルが途中で終わっています。 ヘッダーの件数 2 件のうち 0 件を書き出しました\n"},
   };
   for (const auto& c : cases) {
-    const fs::path dbs = database(c.list, c.headerCount);
+    const fs::path dbs = database(c.qsos, c.headerCount);
     fs::remove_all(app_ / "data");
     const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
     EXPECT_EQ(r.code, 0);
@@ -424,11 +431,11 @@ TEST_F(Cli, EmptyAndShortRecordFiles) {
   }
 }
 
-TEST_F(Cli, AdversarialLogNeverCrashesAndGivesOneLinePerQso) {
+TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
   constexpr std::uint32_t kCount = 4000;
   for (std::uint64_t seed : {1u, 2u}) {
     const fs::path dbs = dir_ / "log" / "ODD.DBS";
-    neb::writeRandomLog(dbs, seed, kCount, true, 2);  // the last block runs past the end of the file
+    neb::writeNoiseLog(dbs, seed, kCount);
 
     const Result r = run({"--app-dir", app_.string(), "--hamlog", dbs.string()});
     ASSERT_EQ(r.code, 0) << r.err.substr(0, 2000);
@@ -448,7 +455,7 @@ TEST_F(Cli, AdversarialLogNeverCrashesAndGivesOneLinePerQso) {
 TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   constexpr std::uint32_t kCount = 5000;
   const fs::path dbs = dir_ / "log" / "BIG.DBS";
-  neb::writeRandomLog(dbs, 3, kCount, false);
+  neb::writeRandomLog(dbs, 3, kCount);
 
   // Everything the program writes to its terminal.
   auto onTerminal = [&](std::vector<std::string> args, int code = 0) {
@@ -487,7 +494,7 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   EXPECT_NE(withBar.find("\r[" + std::string(30, ' ') + "] 1 / 5000"), std::string::npos) << withBar;
   EXPECT_TRUE(wipedBefore(withBar, std::to_string(kCount) + " QSOs written")) << withBar;
   // A message wipes the bar first, and only once.
-  const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kList).string()});
+  const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kQsos).string()});
   EXPECT_TRUE(wipedBefore(messages, "\xE4\xBA\xA4")) << messages;
   EXPECT_NE(messages.find("5.35\r\n\xE4\xBA\xA4"), std::string::npos) << messages;
   // A run that fails at its end wipes the bar before the reason.

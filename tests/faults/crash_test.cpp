@@ -60,9 +60,9 @@ struct Extracted : Scratch {
   ExtractJob job;
   Sink shown;
   std::string fresh;
-  Extracted(std::uint64_t seed, std::uint32_t qsos)
+  Extracted(std::uint64_t seed, std::uint32_t qsos, bool noise = false)
       : job{(root / "LOG.DBS").string(), {}, root / "app" / "nebwdw.tmp", work} {
-    writeRandomLog(root / "LOG.DBS", seed, qsos, true);
+    (noise ? writeNoiseLog : writeRandomLog)(root / "LOG.DBS", seed, qsos);
     OsFileSystem os;
     runExtraction(os, job, shown);
     fresh = readFile(work);
@@ -153,7 +153,7 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
 // A worker that cannot start is no failure: the calling thread decodes its
 // share, with the same bytes and messages.
 TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
-  Extracted d(3, kQsos);
+  Extracted d(3, kQsos, true);
   ASSERT_FALSE(d.shown.shown.empty());
   OsFileSystem os;
   for (const int refused : {1, 2}) {
@@ -208,8 +208,8 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
 // work file is replaced.
 TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
   Scratch d;
-  writeRandomLog(d.root / "OLD.DBS", 1, 10000, true);
-  writeRandomLog(d.root / "NEW.DBS", 2, 20000, true);
+  writeRandomLog(d.root / "OLD.DBS", 1, 10000);
+  writeRandomLog(d.root / "NEW.DBS", 2, 20000);
   const std::string app = (d.root / "app").string();
   auto start = [&](std::string dbs) {
     std::string a[] = {"neb01-extract", "-q", "--app-dir", app, "--hamlog", dbs};

@@ -36,7 +36,7 @@ corpus=$build/corpus
 mkdir -p "$corpus"/{fuzz_hamlog,fuzz_env_items,fuzz_mode_table,fuzz_env_rewrite} "$build/artifacts" "$build/seed"
 for seed in 1 2 3; do  # byte 0 = (record file length - 449) / 16, then both files
   for count in 8 16; do
-    "$build/tools/neb01-gen" --seed "$seed" --count "$count" --adversarial "$build/seed/S.DBS" >/dev/null
+    "$build/tools/neb01-gen" --seed "$seed" --count "$count" "$build/seed/S.DBS" >/dev/null
     { printf "\\$(printf %03o $((count * 58 / 16)))"; cat "$build/seed/S.DBS" "$build/seed/S.DBR"; } \
       >"$corpus/fuzz_hamlog/gen-$seed-$count"
   done

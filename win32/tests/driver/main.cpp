@@ -124,7 +124,7 @@ struct Options {
 bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& plants) {
   fs::create_directories(fs::path(dbs).parent_path());
   neb::gen::DatabaseWriter out(dbs, neb::gen::companionPath(dbs));
-  neb::gen::RandomLog log(count, false);
+  neb::gen::RandomLog log(count);
   const std::string list = "," + neb::nativeToUtf8(plants) + ",";
   for (std::uint32_t i = 1; i <= count; ++i) {
     neb::gen::GenQso q = log.next();
