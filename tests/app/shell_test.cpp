@@ -2,6 +2,7 @@
 // start-up, some clicks and the transcript of everything the window did.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -38,6 +39,8 @@ namespace fs = std::filesystem;
   "\x8e\x9a\x82\xaa\x82\xa0\x82\xe9\x82\xbd\x82\xdf\x8eg\x82\xa6\x82\xdc\x82\xb9\x82\xf1\x81" \
   "B\x95\xca\x82\xcc\x83t\x83@\x83""C\x83\x8b\x82\xf0\x91I\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81" \
   "B"
+// "交信番号 2 の交信周波数は 無効です" and the frequency text
+#define INVALID2 "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9"
 #define HANDOFF "help:%/app/neb01.hlp\nstart:%/app/nebmenu.exe  %/ENV.DAT\nend\n"
 
 struct Ended {};
@@ -52,6 +55,7 @@ public:
   bool check1 = false, check2 = false, failStart = false;
   std::function<void(int)> onPump;
   int pumps = 0;
+  std::uint64_t msPerTick = 0;  // a still clock: a quick run
   NativeString appDir, argument;
 
   Answer messageBox(std::string_view text, std::string_view caption, Buttons b, Icon i) override {
@@ -82,7 +86,7 @@ public:
     log += "pump\n";
     if (onPump) onPump(++pumps);
   }
-  std::uint64_t tickMs() override { return clock_ += 25; }  // a pump every other QSO
+  std::uint64_t tickMs() override { return clock_ += msPerTick; }
   void startProcess(const NativeString& commandLine) override {
     if (failStart) throw std::runtime_error("no");
     log += "start:" + commandLine + "\n";
@@ -130,6 +134,7 @@ struct Session {
   int unloadAtPump = 0;
   const char* argument = " %/ENV.DAT";
   bool modeFile = false;
+  int msPerTick = 0;
 };
 
 const std::string kLoaded = "cap5:%/LOG.DBS\noff3\n";
@@ -152,12 +157,17 @@ const Session kSessions[] = {
      "cap5:C:/OLD.DBS\nbox:NEB01:C:/OLD.DBS\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:%/?.DBS\n" UNREPRESENTABLE "\n" DIALOG
      "\n" DIALOG "\ncap5:%/LOG.DBS\n" + kLoaded,
      "$JA\r\n#01,%/LOG.DBS\r\n", {Answer::Yes}, {"?", "%/LOG.TXT", "%/LOG.DBS"}},
-    {"run without conversions", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
-    {"frequency box with the progress of its QSO", "#01,%/LOG.DBS\r\n", 3, "LS",
-     "cap5:%/LOG.DBS\noff3\ncap6:3\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:\x8c\xf0\x90M\x94\xd4"
-     "\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9\ncap7:3\npump\n"
-     "cap7:3\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
+    {"run without conversions, each QSO as long as the pumping interval", "#01,%/LOG.DBS\r\n", 2, "LS",
+     kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
+     "=", {}, {}, "", 0, " %/ENV.DAT", false, 50},
+    {"packed frequency with no band (three boxes), then a record file shorter than its header", "#01,%/LOG.DBS\r\n",
+     3, "LS",
+     kLoaded + "cap6:4\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
+     "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xaa\x95\xcf\x82\xc5\x82\xb7\n MHz "
+     "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\ncap7:4\nbox:NEB01:HAMLOG \x82\xcc"
+     "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
+     "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 4 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
+     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\ncap7:4\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"run on an empty log", "#01,%/LOG.DBS\r\n", 0, "LS",
      kLoaded + "cap6:0\noff0\noff4\noff2\noff3\nbusy\ncap7:0\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
@@ -212,10 +222,10 @@ TEST(Shell, ScriptedSessions) {
       gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
       for (int i = 0; i < s.qsos; ++i) {
         gen::GenQso q = qso("JA" + std::to_string(i), "");
-        if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyText("9");  // the box of QSO 2
+        if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
         w.add(q);
       }
-      w.finish();
+      w.finish(s.qsos == 3 ? std::optional<std::uint32_t>(4) : std::nullopt);
     };
     if (s.qsos >= 0) makeLog();
     test::FaultFs files;
@@ -238,6 +248,7 @@ TEST(Shell, ScriptedSessions) {
     ui.appDir = r + "/app";
     ui.argument = expand(s.argument, r);
     ui.check2 = s.modeFile;
+    ui.msPerTick = s.msPerTick;
     ui.failStart = s.failOn == "start";
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
@@ -277,9 +288,10 @@ TEST(Shell, ScriptedSessions) {
     EXPECT_FALSE(fs::exists(root / "ENV.tmp")) << s.name;
     const bool ran = ui.log.find("start:") != std::string::npos && s.clicks.find('S') != std::string::npos &&
                      s.unloadAtPump == 0;
-    EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n")
-        << s.name;
-    EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt").find("\"SSB\""), std::string::npos) << s.name;
+    const std::string work = readFile(root / "app" / "data" / "Work.Txt");
+    EXPECT_EQ(work.substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n") << s.name;
+    EXPECT_EQ(std::count(work.begin(), work.end(), '\n'), ran ? s.qsos : 1) << s.name;
+    EXPECT_EQ(work.find("\"SSB\""), std::string::npos) << s.name;
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include "extraction.hpp"
 #include "hamlog_database.hpp"
+#include "native_text.hpp"
+#include "suite_layout.hpp"
 #include "test_files.hpp"
 #include "text_codec.hpp"
 
@@ -34,6 +36,15 @@ TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
   EXPECT_EQ(sjisToUtf8Lossy("a\x81 b\x8C\xF0\x81"), "a\xEF\xBF\xBD b\xE4\xBA\xA4\xEF\xBF\xBD");
   EXPECT_EQ(sjisToUtf8Lossy("A\x85\x40Z"), "A\xEF\xBF\xBDZ");
   EXPECT_EQ(pathToSjisLossy(Path(native("/\xE3\x83\x8F\xF0\x9F\x98\x80"))), "/\x83n?");
+}
+
+// At a drive root the directory already ends in its separator.
+TEST(SuiteLayout, TemporaryFileAndMenuAtADriveRoot) {
+  const NativeString root = nativeAscii("C:") + kSeparator;
+  const SuiteLayout layout(root);
+  EXPECT_EQ(layout.tempFile(), root + nativeAscii("nebwdw.tmp"));
+  EXPECT_EQ(layout.menuCommandLine(nativeAscii(" C:") + kSeparator + nativeAscii("ENV.DAT")),
+            root + nativeAscii("nebmenu.exe  C:") + kSeparator + nativeAscii("ENV.DAT"));
 }
 
 TEST(HamlogOpen, NamesCountAndMissingFiles) {

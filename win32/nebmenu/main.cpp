@@ -2,10 +2,6 @@
 // neb01.exe can be used and tried on its own. It shows the argument text it
 // was given and how many lines data\Work.Txt beside it holds, and starts
 // neb01.exe again with the same argument text.
-//
-// For tests: when the environment variable NEB01_MENU_RECORD names a file,
-// the exact command line (GetCommandLineW, UTF-8) followed by LF is appended
-// to that file and the program ends at once, showing nothing.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -31,21 +27,6 @@ std::wstring g_directory;
 
 std::wstring joined(const std::wstring& dir, const wchar_t* name) {
   return dir + (!dir.empty() && dir.back() == L'\\' ? L"" : L"\\") + name;
-}
-
-bool recordAndQuit() {
-  wchar_t target[32768];
-  const DWORD n = GetEnvironmentVariableW(L"NEB01_MENU_RECORD", target, 32768);
-  if (n == 0 || n >= 32768) return false;
-  HANDLE file = CreateFileW(target, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    const std::string line = neb::nativeToUtf8(GetCommandLineW()) + "\n";
-    DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-  return true;
 }
 
 // Lines of the work file; a last line without its line end counts too.
@@ -130,7 +111,6 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  if (recordAndQuit()) return 0;
   g_arguments = neb::win32::argumentText();
   g_directory = neb::executableDirectory().native();
 

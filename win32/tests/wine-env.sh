@@ -10,7 +10,8 @@ DISPLAY_NO="${NEB_E2E_DISPLAY:-57}"
 
 DRIVER="$BUILD/win32/tests/neb01-e2e.exe"
 NEB01="$BUILD/win32/neb01.exe"
-NEBMENU="$BUILD/win32/nebmenu/nebmenu.exe"
+# The hand-offs go to a recorder in the menu's place.
+NEBMENU="$BUILD/win32/tests/menu-recorder.exe"
 EXTRACT="$BUILD/cli/neb01-extract.exe"
 for f in "$DRIVER" "$NEB01" "$NEBMENU" "$EXTRACT"; do
   [ -f "$f" ] || { log "FAIL: missing $f"; exit 1; }

@@ -228,7 +228,6 @@ private:
       }
       case Op::Launch: {
         argText_ = a;
-        SetEnvironmentVariableW(L"NEB01_MENU_RECORD", (dir_ + L"\\menu-record.txt").c_str());
         return start(dir_ + L"\\neb01.exe", dir_ + L"\\neb01.exe" + (a.empty() ? L"" : L" " + a), proc_) &&
                (st.n || perform({Op::Main}));
       }
