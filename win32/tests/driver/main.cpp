@@ -120,7 +120,8 @@ struct Options {
 };
 
 // Writes a log of count random QSOs (seeded by the count); plants such as
-// "120=9" or "4=p430/1/7" give QSO n a text or packed frequency.
+// "120=9" or "4=p430/1/7" make QSO n a plain one with a text or packed
+// frequency, whose work line plainLine states.
 bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& plants) {
   fs::create_directories(fs::path(dbs).parent_path());
   neb::gen::DatabaseWriter out(dbs, neb::gen::companionPath(dbs));
@@ -134,7 +135,8 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
       const std::string f = list.substr(from, list.find(',', from) - from);
       unsigned n = 0, l = 0, p = 0;
       const bool packed = std::sscanf(f.c_str(), "p%u/%u/%u", &n, &l, &p) == 3;
-      q.frequency = packed ? neb::gen::frequencyPacked(n, l, p) : neb::gen::frequencyText(f);
+      q = {.call = "JR1AA", .frequency = packed ? neb::gen::frequencyPacked(n, l, p) : neb::gen::frequencyText(f),
+           .mode = "CW"};
     }
     out.add(q);
   }
@@ -143,7 +145,7 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
 }
 
 enum class Op { Log, File, Launch, Main, Box, Answer, Text, Enabled, Click, Enter, Tick, Menu, Dialog, Close,
-                Handoff, Bytes, Exists, Cli, Count, Shot, Centred, Time };
+                Handoff, Bytes, Exists, Cli, Count, Shot, Centred, Time, EndSession };
 struct Step {
   Op op;
   int n = 0;
@@ -287,6 +289,7 @@ private:
         return check(waitFor([&] { return !IsWindowVisible(dialog); }), a.empty() ? "cancelled" : "chose " + neb::nativeToUtf8(a));
       }
       case Op::Close: PostMessageW(main_, WM_CLOSE, 0, 0); return true;
+      case Op::EndSession: PostMessageW(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF); return true;
       case Op::Handoff: {
         // The program ends and the menu stand-in records its exact command line, once.
         const bool ended = WaitForSingleObject(proc_.hProcess, kWaitMs) == WAIT_OBJECT_0;
@@ -391,6 +394,13 @@ const std::wstring kAsk = L"HAMLOG ファイルが見つかりません探しま
 const std::wstring kMarker = L"###初期設定済み###";
 const std::wstring kOld = L"\"NEBWD\",\"old\"\n";
 
+// The work line of planted QSO n (1-9): no texts, the 2004-01-01 00:00 JST
+// the record's zero bytes give, reports 59.
+std::wstring plainLine(const std::wstring& band, int n) {
+  return L"\"NEBWD\",\"JR1AA\",\"\",\"\",\"\",\"" + band + L"\",\"CW\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\","
+         L"\"\",\"\",\"\",\"000000000" + std::to_wstring(n) + L"\",\"JR1AA\"\n";
+}
+
 // A run held on the box of QSO 120 of a large log, then ended by `end`;
 // a shot of the window at that moment when `shot` names one.
 std::vector<Step> interrupted(Step end, const std::wstring& shot = L"") {
@@ -413,7 +423,7 @@ std::vector<Step> interrupted(Step end, const std::wstring& shot = L"") {
 std::vector<Scenario> scenarios() {
   return {
       {"window-and-frequency", L"",
-       {{Op::Log, 60, L"%D\\HAMLOG.DBS", L"2=9,4=p430/1/7"},
+       {{Op::Log, 4, L"%D\\HAMLOG.DBS", L"1=7,2=9,3=1.9,4=p430/1/7"},
         {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\HAMLOG.DBS\n$JA\n$JH\n$JR\n$7K\n$JE\n"},  // and no Mode.txt
         {Op::Launch, 0, L" %D\\ENV.DAT"},
         {Op::Text, 0, L"HAMLOG からの抽出"}, {Op::Text, kLabel1, L"%D\\HAMLOG.DBS"},
@@ -427,7 +437,8 @@ std::vector<Scenario> scenarios() {
         {Op::Text, kLabel3, L"2"}, {Op::Shot, 0, L"frequency-box"}, {Op::Answer, IDOK},
         {Op::Box, IDOK, L"交信番号 4 の交信周波数が変です\n430 MHz と判断しました", L"NEB01"},
         {Op::Handoff},
-        {Op::Cli, 1}}},
+        {Op::Bytes, 0, L"%D\\data\\Work.Txt",
+         plainLine(L"7", 1) + plainLine(L"", 2) + plainLine(L"1.9", 3) + plainLine(L"430", 4)}}},
       {"extract-both", L"交信ログ集計",
        {{Op::Log, 2525, L"%D\\ハムログ\\HAMLOG.DBS"},
         {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\ハムログ\\HAMLOG.DBS\n$JA\n$JR\n$JD1\n$7K\n"},
@@ -440,6 +451,7 @@ std::vector<Scenario> scenarios() {
         {Op::Exists, 0, L"%D\\nebwdw.tmp"}, {Op::Cli, 3}}},
       {"stop", L"", interrupted({Op::Enter, kCommand2}, L"main-window-running")},
       {"close-box", L"", interrupted({Op::Close})},
+      {"log-off", L"", interrupted({Op::EndSession})},
       {"startup-no", L"",
        {{Op::Log, 75, L"%D\\B\\hamlog.dbs"},
         {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\GONE.DBS\n  " + kMarker + L"  \n\n" + kMarker + L"x\n$JA\n" + kMarker},
