@@ -34,13 +34,12 @@ inline void writeFile(const std::filesystem::path& p, const std::string& bytes) 
   std::ofstream(p, std::ios::binary) << bytes;
 }
 
-// count: the header's count instead of the true one; cut: bytes missing from
-// the companion file's last block.
+// count: the header's count instead of the true one.
 inline void writeDatabase(const std::filesystem::path& dbs, const std::vector<gen::GenQso>& qsos,
-                          std::optional<std::uint32_t> count = std::nullopt, std::uint64_t cut = 0) {
+                          std::optional<std::uint32_t> count = std::nullopt) {
   gen::DatabaseWriter w(dbs, gen::companionPath(dbs));
   for (const auto& q : qsos) w.add(q);
-  w.finish(count, cut);
+  w.finish(count);
 }
 
 inline void writeRandomLog(const std::filesystem::path& dbs, std::uint64_t seed, std::uint32_t count) {

@@ -155,10 +155,9 @@ void DatabaseWriter::flush(bool force) {
   if (!companion_) throw GenError("cannot write " + companionPath_.string());
 }
 
-void DatabaseWriter::finish(std::optional<std::uint32_t> headerCount, std::uint64_t cutCompanionTail) {
+void DatabaseWriter::finish(std::optional<std::uint32_t> headerCount) {
   if (finished_) return;
   finished_ = true;
-  const std::uint64_t keep = cutCompanionTail >= companionSize_ ? 0 : companionSize_ - cutCompanionTail;
   flush(true);
   const std::string header = encodeHeader(headerCount.value_or(count_));
   records_.seekp(0);
@@ -167,12 +166,6 @@ void DatabaseWriter::finish(std::optional<std::uint32_t> headerCount, std::uint6
   companion_.close();
   if (records_.fail()) throw GenError("cannot write " + recordPath_.string());
   if (companion_.fail()) throw GenError("cannot write " + companionPath_.string());
-  if (keep != companionSize_) {
-    std::error_code ec;
-    std::filesystem::resize_file(companionPath_, keep, ec);
-    if (ec) throw GenError("cannot cut " + companionPath_.string() + ": " + ec.message());
-    companionSize_ = keep;
-  }
 }
 
 }  // namespace neb::gen

@@ -90,13 +90,10 @@ public:
 
   void add(const GenQso& qso);
   // Writes the header (the number of QSOs added unless headerCount is given)
-  // and closes both files. cutCompanionTail bytes are left off the end of the
-  // companion file, so that the last block runs past its end.
-  void finish(std::optional<std::uint32_t> headerCount = std::nullopt,
-              std::uint64_t cutCompanionTail = 0);
+  // and closes both files.
+  void finish(std::optional<std::uint32_t> headerCount = std::nullopt);
 
   std::uint32_t count() const { return count_; }
-  std::uint64_t companionSize() const { return companionSize_; }
 
 private:
   void flush(bool force);

@@ -294,31 +294,6 @@ TEST_F(Cli, JapaneseOrEnglishAsTheLocaleSays) {
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err.substr(0, c.error.size()), c.error) << ::testing::PrintToString(c.locale);
   }
-  // --help on standard output, and the program's other texts, in each language.
-  const fs::path dbs = database({{.call = "JA1AB"}});
-  const std::string env = envFile("$JA\r\n").string();
-  const struct {
-    std::string locale, help, failure;
-  } langs[] = {
-      {"LANG=C",
-       "usage: neb01-extract [-a|--area-suffix] [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] "
-       "ENV_FILE\n",
-       env + ": no HAMLOG file is defined (no \"#01\" item followed by a path)\n"},
-      {"LANG=ja_JP.UTF-8",
-       "使い方: neb01-extract [-a|--area-suffix] [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] "
-       "ENV_FILE\n",
-       env + ": HAMLOG ファイルが定義されていません（パスの付いた #01 の行がありません）\n"},
-  };
-  for (const auto& l : langs) {
-    locale_ = {l.locale};
-    const Result help = run({"--help"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out.substr(0, l.help.size()), l.help);
-    EXPECT_EQ(help.err, "");
-    const Result failed = run({"--app-dir", app_.string(), env});
-    EXPECT_EQ(failed.code, 1);
-    EXPECT_EQ(failed.err, l.failure);
-  }
 }
 
 TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {

@@ -1,26 +1,17 @@
 // Crash safety: every file step of a run and of a rewrite fails in turn, and
-// real runs are killed at random moments. The file is then the whole old one
-// or the whole new one, never a mix, never missing.
+// a power cut after every step keeps only what was synced. The file is then
+// the whole old one or the whole new one, never a mix, never missing.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <random>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "env_rewrite.hpp"
@@ -28,8 +19,6 @@
 #include "fault_fs.hpp"
 #include "hamlog_gen.hpp"
 #include "test_files.hpp"
-
-extern char** environ;
 
 namespace neb {
 std::atomic<int> threadsToRefuse{0};  // the next thread starts fail with EAGAIN
@@ -68,11 +57,6 @@ struct Extracted : Scratch {
     fresh = readFile(work);
   }
 };
-
-int kills() {
-  const char* n = std::getenv("NEB_KILLS");  // more for a long run by hand
-  return n ? std::atoi(n) : 20;
-}
 
 // A log of several chunks, so that both workers decode.
 constexpr int kQsos = 5000;
@@ -202,58 +186,6 @@ TEST(PowerCut, EveryStepLeavesTheOldOrTheNewFile) {
   Env_Rewrite(files, env.native(), [](std::string_view line) { return std::optional<std::string>(std::string(line) + "!"); });
   EXPECT_EQ(bad, 0);
   EXPECT_EQ(files.durable(env), "#01,A!\r\n$JA!\r\n");
-}
-
-// SIGKILL at a random moment of each run, more often near its end where the
-// work file is replaced.
-TEST(Kill, ExtractionLeavesTheOldOrTheNewWorkFile) {
-  Scratch d;
-  writeRandomLog(d.root / "OLD.DBS", 1, 10000);
-  writeRandomLog(d.root / "NEW.DBS", 2, 20000);
-  const std::string app = (d.root / "app").string();
-  auto start = [&](std::string dbs) {
-    std::string a[] = {"neb01-extract", "-q", "--app-dir", app, "--hamlog", dbs};
-    char* argv[] = {a[0].data(), a[1].data(), a[2].data(), a[3].data(), a[4].data(), a[5].data(), nullptr};
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    for (int fd : {1, 2}) posix_spawn_file_actions_addopen(&quiet, fd, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, NEB_EXTRACT_PROGRAM, &quiet, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&quiet);
-    return pid;
-  };
-  auto finish = [](pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
-  };
-  ASSERT_EQ(finish(start((d.root / "OLD.DBS").string())), 0);
-  const std::string old = readFile(d.work);
-  const auto t0 = std::chrono::steady_clock::now();
-  ASSERT_EQ(finish(start((d.root / "NEW.DBS").string())), 0);
-  const auto runUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
-  const std::string fresh = readFile(d.work);
-  ASSERT_NE(old, fresh);
-  const unsigned seed = std::random_device{}();
-  std::mt19937 rng(seed);
-  int sawOld = 0, sawNew = 0;
-  // Until kills have landed both before and after the rename (within reason).
-  for (int i = 0; i < 200 && (i < kills() || !sawOld || !sawNew); ++i) {
-    writeFile(d.root / "restore", old);
-    fs::rename(d.root / "restore", d.work);
-    const pid_t pid = start((d.root / "NEW.DBS").string());
-    ASSERT_GT(pid, 0);  // never kill(0): that is the whole process group
-    const auto delay = i % 2 ? rng() % (runUs * 6 / 5) : runUs * 9 / 10 + rng() % (runUs / 5 + 1);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay));
-    kill(pid, SIGKILL);
-    finish(pid);
-    const std::string now = readFile(d.work);
-    EXPECT_TRUE(now == old || now == fresh) << "seed " << seed << ", kill " << i << " after " << delay << " us";
-    sawOld += now == old;
-    sawNew += now == fresh;
-  }
-  EXPECT_GT(sawOld, 0) << "seed " << seed;
-  EXPECT_GT(sawNew, 0) << "seed " << seed;
 }
 
 }  // namespace
