@@ -296,26 +296,24 @@ TEST(Shell, ScriptedSessions) {
 }
 
 TEST(Shell, CheckBoxesChooseTheConversions) {
-  const std::pair<bool, bool> checks[] = {{false, false}, {true, false}, {false, true}, {true, true}};
-  for (const auto& [area, mode] : checks) {
-    const TempDir dir;
-    const fs::path& root = dir.path;
-    fs::create_directories(root / "app");
-    writeFile(root / "app" / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
-    writeFile(root / "ENV.DAT", "#01," + root.string() + "/LOG.DBS\r\n$7K\r\n$JA\r\n");
-    writeDatabase(root / "LOG.DBS", {qso("JA1ABC", "JA1")});
+  const TempDir dir;
+  const std::string r = dir.path.string();
+  fs::create_directories(dir.path / "app");
+  writeFile(dir.path / "app" / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
+  writeFile(dir.path / "ENV.DAT", "#01," + r + "/LOG.DBS\r\n$7K\r\n$JA\r\n");
+  writeDatabase(dir.path / "LOG.DBS", {qso("JA1ABC", "JA1")});
+  for (const auto& [area, mode] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
     test::FaultFs files;
     ScriptedUi ui(files);
-    ui.appDir = root.string() + "/app";
-    ui.argument = " " + root.string() + "/ENV.DAT";
+    ui.appDir = r + "/app";
+    ui.argument = " " + r + "/ENV.DAT";
     ui.check1 = area;
     ui.check2 = mode;
     Form1 form(ui);
     form.Form_Load();
     EXPECT_THROW(form.Command1_Click(), Ended);
-    EXPECT_EQ(readFile(root / "app" / "data" / "Work.Txt"),
-              std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" +
-                  (mode ? "SSB" : "LSB") +
+    EXPECT_EQ(readFile(dir.path / "app" / "data" / "Work.Txt"),
+              std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" + (mode ? "SSB" : "LSB") +
                   "\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\",\"0000000001\",\"JA1ABC/JA1\"\r\n");
   }
 }

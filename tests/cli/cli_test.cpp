@@ -121,9 +121,9 @@ protected:
     return r;
   }
 
-  fs::path database(const std::vector<GenQso>& qsos, std::optional<std::uint32_t> headerCount = std::nullopt) {
+  fs::path database(const std::vector<GenQso>& qsos) {
     const fs::path dbs = dir_ / "log" / "HAMLOG.DBS";
-    neb::writeDatabase(dbs, qsos, headerCount);
+    neb::writeDatabase(dbs, qsos);
     return dbs;
   }
 
@@ -377,32 +377,6 @@ TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
     const Result r = run(args);
     EXPECT_EQ(r.code, 0) << target << r.err;
     EXPECT_EQ(splitLines(neb::readFile(workFile())).size(), 1u);
-  }
-}
-
-TEST_F(Cli, EmptyAndShortRecordFiles) {
-  struct Case {
-    std::vector<GenQso> qsos;
-    std::optional<std::uint32_t> headerCount;
-    std::size_t lines;
-    std::string err;
-  } cases[] = {
-      {{}, std::nullopt, 0, ""},
-      {{{.call = "JA1AA"}, {.call = "JA1BB"}, {.call = "JA1CC"}}, 5, 3,
-       "HAMLOG のレコードファイルが途中で終わっています。 ヘッダーの件数 5 件のうち 3 件を書き出しました\n"},
-      {{}, 2, 0, "HAMLOG のレコードファイルが途中で終わっています。 ヘッダーの件数 2 件のうち 0 件を書き出しました\n"},
-  };
-  for (const auto& c : cases) {
-    const fs::path dbs = database(c.qsos, c.headerCount);
-    fs::remove_all(app_ / "data");
-    const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, c.err);
-    const std::string work = neb::readFile(workFile());
-    EXPECT_EQ(splitLines(work).size(), c.lines);
-    if (c.lines == 0) {
-      EXPECT_EQ(work.size(), 0u);
-    }
   }
 }
 

@@ -23,7 +23,7 @@ while (($#)); do
   esac
   shift
 done
-((${#targets[@]})) || targets=(fuzz_hamlog fuzz_env_items fuzz_mode_table fuzz_env_rewrite)
+((${#targets[@]})) || targets=(fuzz_hamlog fuzz_suite_texts)
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed (apt-get install clang)" >&2; exit 1; }
 gen_flags=()
 command -v ninja >/dev/null && gen_flags=(-G Ninja)
@@ -33,7 +33,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DNEB_FUZZ=ON -DNEB_BUILD_TEST
 cmake --build "$build" -j2 --target "${targets[@]}" neb01-gen >/dev/null
 
 corpus=$build/corpus
-mkdir -p "$corpus"/{fuzz_hamlog,fuzz_env_items,fuzz_mode_table,fuzz_env_rewrite} "$build/artifacts" "$build/seed"
+mkdir -p "$corpus"/{fuzz_hamlog,fuzz_suite_texts} "$build/artifacts" "$build/seed"
 for seed in 1 2 3; do  # byte 0 = (record file length - 449) / 16, then both files
   for count in 8 16; do
     "$build/tools/neb01-gen" --seed "$seed" --count "$count" "$build/seed/S.DBS" >/dev/null
@@ -42,9 +42,8 @@ for seed in 1 2 3; do  # byte 0 = (record file length - 449) / 16, then both fil
   done
 done
 env=$'#01,"C:\\A,B\\X.DBS"\r#01\r\nD:\\Y.DBS\r\n  $JH , "$JR",$JD1\n###\x8f\x89\x8a\xfa\x90\xdd\x92\xe8\x8d\xcf\x82\xdd###\r\n#01'
-printf '%s' "$env" >"$corpus/fuzz_env_items/env"
-printf '%s' "$env" >"$corpus/fuzz_env_rewrite/env"
-printf 'ssb, lsb ,usb\r\nCW,A1A,\r\n ,X,Y\r\nFM\rAM,,\n' >"$corpus/fuzz_mode_table/rules"
+printf '%s' "$env" >"$corpus/fuzz_suite_texts/env"
+printf 'ssb, lsb ,usb\r\nCW,A1A,\r\n ,X,Y\r\nFM\rAM,,\n' >"$corpus/fuzz_suite_texts/rules"
 
 status=0
 printf '%-18s %12s %8s  %s\n' target executions seconds result
