@@ -13,8 +13,8 @@ BUILD="${NEB_E2E_BUILD_DIR:-$ROOT/build-win}"
 . "$ROOT/win32/tests/wine-env.sh"
 
 log "benchmark with ${1:-1000000} QSOs"
-timeout -k 10 3600 wine "$DRIVER" bench --count "${1:-1000000}" --neb01 "$NEB01" --nebmenu "$NEBMENU" \
-  --extract "$EXTRACT" --root 'C:\neb-bench' >"$WORK/bench.log" 2>&1
+timeout -k 10 3600 wine "$BUILD/bench/neb01-wine-bench.exe" "${1:-1000000}" "$(winepath -w "$NEB01")" \
+  "$(winepath -w "$NEBMENU")" "$(winepath -w "$EXTRACT")" 'C:\neb-bench' >"$WORK/bench.log" 2>&1
 rc=$?
 tr -d '\r' <"$WORK/bench.log"
 exit "$rc"

@@ -2,7 +2,6 @@
 // outside like a user: a table of steps per scenario over a few UI helpers.
 //   neb01-e2e list
 //   neb01-e2e SCENARIO --neb01 EXE --nebmenu EXE --extract EXE [--root DIR] [--shots DIR]
-//   neb01-e2e bench --count N ...   (a timing, not a check)
 // Each scenario gets its own suite directory under the root and prints one
 // PASS or FAIL line per check; the exit code is the number of failures.
 // Paths in the steps: %D is the suite directory, %S a directory shared by
@@ -116,7 +115,6 @@ void saveBmp(const RECT& r, const std::wstring& path) {
 
 struct Options {
   std::wstring neb01, nebmenu, extract, root = L"C:\\neb-e2e", shots;
-  std::uint32_t count = 1000000;
 };
 
 // Writes a log of count random QSOs (seeded by the count); plants such as
@@ -145,7 +143,7 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
 }
 
 enum class Op { Log, File, Launch, Main, Box, Answer, Text, Enabled, Click, Enter, Tick, Menu, Dialog, Close,
-                Handoff, Bytes, Exists, Cli, Count, Shot, Centred, Time, EndSession };
+                Handoff, Bytes, Exists, Cli, Count, Shot, Centred, EndSession };
 struct Step {
   Op op;
   int n = 0;
@@ -315,14 +313,11 @@ private:
       case Op::Cli: {  // neb01-extract on the same suite writes the same bytes
         const std::wstring out = dir_ + L"\\cli-Work.Txt";
         PROCESS_INFORMATION pi{};
-        const ULONGLONG t0 = GetTickCount64();
         if (!start(o_.extract, L"neb01-extract.exe --quiet --app-dir " + dir_ + L" --output " + out +
                                    (st.n & 1 ? L" --area-suffix" : L"") + (st.n & 2 ? L" --mode-convert" : L"") +
                                    L" " + dir_ + L"\\ENV.DAT", pi))
           return false;
         WaitForSingleObject(pi.hProcess, 120000);
-        if (st.a == L"time")  // its start to its end, without reading the output back
-          std::printf("TIME neb01-extract: %.2f s\n", static_cast<double>(GetTickCount64() - t0) / 1000.0);
         const auto mine = readFile(dir_ + L"\\data\\Work.Txt");
         return check(mine && mine == readFile(out), "Work.Txt byte for byte as neb01-extract writes it");
       }
@@ -363,13 +358,6 @@ private:
         saveBmp(r, o_.shots + L"\\" + a + L".bmp");
         return true;
       }
-      case Op::Time: {  // n 1: at the program's end
-        if (st.n == 1 && proc_.hProcess) WaitForSingleObject(proc_.hProcess, kWaitMs);
-        const ULONGLONG now = GetTickCount64();
-        if (!a.empty()) std::printf("TIME %s: %.2f s\n", neb::nativeToUtf8(a).c_str(), static_cast<double>(now - lastTime_) / 1000.0);
-        lastTime_ = now;
-        return true;
-      }
       case Op::Centred: {
         RECT r;
         GetWindowRect(main_, &r);
@@ -387,7 +375,6 @@ private:
   PROCESS_INFORMATION proc_{};
   HWND main_ = nullptr, lastBox_ = nullptr, lastDialog_ = nullptr;
   int failures_ = 0;
-  ULONGLONG lastTime_ = 0;
 };
 
 const std::wstring kAsk = L"HAMLOG ファイルが見つかりません探しますか？";
@@ -495,18 +482,6 @@ std::vector<Scenario> scenarios() {
   };
 }
 
-// Not a check: a large run through the window (Start click to the end of
-// the program, the hand-off's own checks not counted) against neb01-extract
-// on the same files.
-Scenario bench(std::uint32_t count) {
-  return {"bench", L"",
-          {{Op::Log, static_cast<int>(count), L"%S\\BENCH.DBS"}, {Op::File, 0, L"%D\\Mode.txt", L"PHONE,SSB,AM\n"},
-           {Op::File, 0, L"%D\\ENV.DAT", L"#01,%S\\BENCH.DBS\n$JA\n$JR\n"},
-           {Op::Launch, 0, L" %D\\ENV.DAT"}, {Op::Tick, kCheck1}, {Op::Tick, kCheck2},
-           {Op::Time}, {Op::Click, kCommand1}, {Op::Time, 1, L"window"}, {Op::Handoff},
-           {Op::Cli, 3, L"time"}}};
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -529,9 +504,8 @@ int wmain(int argc, wchar_t** argv) {
     if (key == L"--extract") o.extract = value;
     if (key == L"--root") o.root = value;
     if (key == L"--shots") o.shots = value;
-    if (key == L"--count") o.count = static_cast<std::uint32_t>(std::stoul(value));
   }
-  for (const Scenario& s : what == "bench" ? std::vector<Scenario>{bench(o.count)} : all) {
+  for (const Scenario& s : all) {
     if (what != s.name) continue;
     const int failures = Runner(s, o).run();
     std::printf("%s %s\n", failures ? "FAILED" : "PASSED", s.name);
