@@ -20,24 +20,10 @@ std::string_view mid(std::string_view s, std::size_t first, std::size_t count) {
   return s.substr(first - 1, count);
 }
 
-// Whether a byte 0x22 or 0x81 occurs, eight bytes at a time: neither quote
-// character can be there without one of them.
+// Whether a byte 0x22 or 0x81 occurs: neither quote character can be there
+// without one of them.
 bool mayHoldQuote(const char* data, std::size_t size) {
-  constexpr std::uint64_t ones = 0x0101010101010101u;
-  constexpr std::uint64_t highs = 0x8080808080808080u;
-  auto hasByte = [](std::uint64_t x, std::uint64_t pattern) {
-    const std::uint64_t v = x ^ pattern;
-    return ((v - ones) & ~v & highs) != 0;
-  };
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    if (hasByte(word, ones * 0x22) || hasByte(word, ones * 0x81)) return true;
-  }
-  for (; i < size; ++i)
-    if (data[i] == '"' || data[i] == '\x81') return true;
-  return false;
+  return std::any_of(data, data + size, [](char c) { return c == '"' || c == '\x81'; });
 }
 
 // Most fields are a few bytes: two overlapping word copies beat a call.
