@@ -227,10 +227,8 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   char* p = im.callSign;
   std::memcpy(p, call.data(), 8);  // a whole word: the call lies in the record's first 16 bytes
   p += call.size();
-  std::uint64_t head;
-  std::memcpy(&head, r + 1, 8);
   // Without a byte from 0x80 up among the call's own bytes, bytes are characters.
-  const bool ascii = (head & 0x8080808080808080u) == 0;
+  const bool ascii = std::all_of(call.begin(), call.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   for (std::size_t i = ascii ? call.size() : sjis::length(call); i < 6; ++i) *p++ = ' ';
   qso.callSign = between(im.callSign, p);
   qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
