@@ -62,13 +62,16 @@ std::string_view decodeTime(char (&buf)[16], unsigned hour, unsigned minuteByte)
   *--p = zone;
   p = putDecimal(p, minuteByte);
   while (end - p < 3) *--p = '0';
-  char* const minuteStart = p;
-  p = putDecimal(p, hour);
-  while (minuteStart - p < 2) *--p = '0';
-  // The colon goes after the first two characters of the hour.
-  std::memmove(p - 1, p, 2);
-  p[1] = ':';
-  return between(p - 1, end);
+  // The colon goes after the first two characters of the hour: a third digit
+  // (hours from 100 on) comes after it.
+  if (hour >= 100) {
+    *--p = static_cast<char>('0' + hour % 10);
+    hour /= 10;
+  }
+  *--p = ':';
+  *--p = static_cast<char>('0' + hour % 10);
+  *--p = static_cast<char>('0' + hour / 10);
+  return between(p, end);
 }
 
 std::string_view decodeReport(char (&buf)[16], unsigned value, unsigned extra) {
