@@ -228,7 +228,7 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   // The call sign padded with blanks to 6 characters.
   const std::string_view call = sjis::trim(std::string_view(r + 1, 7));
   char* p = im.callSign;
-  std::memcpy(p, call.data(), 8);  // a whole word: the call lies in the record's first 16 bytes
+  std::memcpy(p, call.data(), call.size());
   p += call.size();
   // Without a byte from 0x80 up among the call's own bytes, bytes are characters.
   const bool ascii = std::all_of(call.begin(), call.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
