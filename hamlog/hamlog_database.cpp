@@ -62,13 +62,16 @@ std::string_view decodeTime(char (&buf)[16], unsigned hour, unsigned minuteByte)
   *--p = zone;
   p = putDecimal(p, minuteByte);
   while (end - p < 3) *--p = '0';
-  char* const minuteStart = p;
-  p = putDecimal(p, hour);
-  while (minuteStart - p < 2) *--p = '0';
-  // The colon goes after the first two characters of the hour.
-  std::memmove(p - 1, p, 2);
-  p[1] = ':';
-  return between(p - 1, end);
+  // The colon goes after the first two characters of the hour: a third digit
+  // (hours from 100 on) comes after it.
+  if (hour >= 100) {
+    *--p = static_cast<char>('0' + hour % 10);
+    hour /= 10;
+  }
+  *--p = ':';
+  *--p = static_cast<char>('0' + hour % 10);
+  *--p = static_cast<char>('0' + hour / 10);
+  return between(p, end);
 }
 
 std::string_view decodeReport(char (&buf)[16], unsigned value, unsigned extra) {
@@ -223,12 +226,10 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   // The call sign padded with blanks to 6 characters.
   const std::string_view call = sjis::trim(std::string_view(r + 1, 7));
   char* p = im.callSign;
-  std::memcpy(p, call.data(), 8);  // a whole word: the call lies in the record's first 16 bytes
+  std::memcpy(p, call.data(), call.size());
   p += call.size();
-  std::uint64_t head;
-  std::memcpy(&head, r + 1, 8);
   // Without a byte from 0x80 up among the call's own bytes, bytes are characters.
-  const bool ascii = (head & 0x8080808080808080u) == 0;
+  const bool ascii = std::all_of(call.begin(), call.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   for (std::size_t i = ascii ? call.size() : sjis::length(call); i < 6; ++i) *p++ = ' ';
   qso.callSign = between(im.callSign, p);
   qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
