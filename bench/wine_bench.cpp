@@ -68,9 +68,9 @@ int wmain(int argc, wchar_t** argv) {
   std::ofstream(std::filesystem::path(env), std::ios::binary)
       << "#01," << std::filesystem::path(dbs).string() << "\r\n$JA\r\n$JR\r\n";
 
-  HANDLE window = start(dir + L"\\neb01.exe", L"neb01.exe " + env, dir);
+  HANDLE window = start(dir + L"\\neb01.exe", L"neb01.exe  " + env, dir);  // the argument text: a blank, then the file
   HWND main = window ? mainWindowOf(window) : nullptr;
-  if (!main) return std::printf("FAIL: no main window\n"), 1;
+  if (!main) return TerminateProcess(window, 1), std::printf("FAIL: no main window\n"), 1;
   for (int box : {neb::win32::kCheck1, neb::win32::kCheck2})
     SendDlgItemMessageW(main, box, BM_SETCHECK, BST_CHECKED, 0);
   ULONGLONG t0 = GetTickCount64();
