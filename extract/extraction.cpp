@@ -299,9 +299,8 @@ private:
 // stopped the run.
 bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv, RunObserver& observer,
                  RunResult& result) {
-  result.announced = db.recordCount;
-  if (result.announced <= 0) return true;
-  Pipeline pipeline(db, result.announced, conv.areaPrefixes, conv.modeTable);
+  if (db.recordCount <= 0) return true;
+  Pipeline pipeline(db, db.recordCount, conv.areaPrefixes, conv.modeTable);
   for (std::size_t c = 0; c < pipeline.chunks(); ++c) {
     const Chunk* ready;
     while (!(ready = pipeline.take(c, kPatience)))
@@ -320,11 +319,10 @@ bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv
     if (k.error) std::rethrow_exception(k.error);
     if (k.stopped) {
       // The record file ends early: no line from the previous QSO's fields.
-      result.truncated = true;
       std::string text(msg::recordFileEnded);
       text += '\n';
       text += msg::headerCount;
-      appendDecimal(text, result.announced);
+      appendDecimal(text, db.recordCount);
       text += msg::countOf;
       appendDecimal(text, result.written);
       text += msg::countWritten;

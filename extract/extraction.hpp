@@ -50,9 +50,7 @@ struct RunResult {
   // NotOpened: Hamlog_Open showed its message. Stopped: the observer said so.
   // Neither changed anything.
   enum class Outcome { NotOpened, Stopped, Replaced } outcome = Outcome::NotOpened;
-  std::int32_t written = 0;    // lines written
-  std::int32_t announced = 0;  // recordCount
-  bool truncated = false;      // the record file ended before recordCount: it said so
+  std::int32_t written = 0;  // lines written
 };
 
 // The whole run, for the window and the command line alike: opens the HAMLOG

@@ -242,13 +242,15 @@ TEST_F(Cli, AreaSuffixAndModeConversions) {
   }
 }
 
-// The error is one line, then the usage in the same language.
+// The error is one line, then the usage, both in the language of the first
+// of LC_ALL, LC_MESSAGES and LANG that is set and not empty.
 TEST_F(Cli, UsageErrorsExitTwoWithTheUsageText) {
   const fs::path dbs = database({{.call = "JA1AB"}});
-  const std::string a = app_.string(), d = dbs.string();
+  const std::string a = app_.string(), d = dbs.string(), ja = "ENV_FILE か --hamlog DBS_PATH を指定してください";
   const struct Case {
     std::vector<std::string> args;
     std::string error;
+    std::vector<std::string> locale = {"LANG=C"};
   } cases[] = {
       {{}, "no ENV_FILE and no --hamlog"},
       {{"--bogus", d}, "unknown option --bogus"},
@@ -262,38 +264,20 @@ TEST_F(Cli, UsageErrorsExitTwoWithTheUsageText) {
       {{"--app-dir", "", "--hamlog", d}, "--app-dir is empty"},
       {{"one", "two"}, "more than one ENV_FILE"},
       {{"--", "-a", d}, "more than one ENV_FILE"},  // after "--" every argument is a file
-  };
-  for (const auto& c : cases) {
-    const Result r = run(c.args);
-    EXPECT_EQ(r.code, 2) << ::testing::PrintToString(c.args);
-    EXPECT_EQ(r.err.substr(0, r.err.find("\nusage: neb01-extract [-a|")), "neb01-extract: " + c.error);
-    EXPECT_EQ(r.out, "");
-  }
-  EXPECT_FALSE(fs::exists(app_ / "data"));
-}
-
-// The language of the program's own texts follows the first of LC_ALL,
-// LC_MESSAGES and LANG that is set and not empty.
-TEST_F(Cli, JapaneseOrEnglishAsTheLocaleSays) {
-  const std::string en = "neb01-extract: no ENV_FILE and no --hamlog\nusage: neb01-extract [-a|--area-suffix]";
-  const std::string ja =
-      "neb01-extract: ENV_FILE か --hamlog DBS_PATH を指定してください\n使い方: neb01-extract [-a|--area-suffix]";
-  const struct Case {
-    std::vector<std::string> locale;
-    const std::string& error;
-  } cases[] = {
-      {{"LANG=ja_JP.UTF-8"}, ja},
-      {{"LANG=C"}, en},
-      {{"LC_ALL=C", "LC_MESSAGES=ja_JP.UTF-8", "LANG=ja_JP.UTF-8"}, en},
-      {{"LC_ALL=", "LC_MESSAGES=ja_JP.UTF-8", "LANG=C"}, ja},
-      {{"LC_ALL=ja_JP.UTF-8", "LC_MESSAGES=C"}, ja},
+      {{}, ja, {"LANG=ja_JP.UTF-8"}},
+      {{}, "no ENV_FILE and no --hamlog", {"LC_ALL=C", "LC_MESSAGES=ja_JP.UTF-8", "LANG=ja_JP.UTF-8"}},
+      {{}, ja, {"LC_ALL=", "LC_MESSAGES=ja_JP.UTF-8", "LANG=C"}},
+      {{}, ja, {"LC_ALL=ja_JP.UTF-8", "LC_MESSAGES=C"}},
   };
   for (const auto& c : cases) {
     locale_ = c.locale;
-    const Result r = run({});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err.substr(0, c.error.size()), c.error) << ::testing::PrintToString(c.locale);
+    const Result r = run(c.args);
+    EXPECT_EQ(r.code, 2) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.err.substr(0, r.err.find(" neb01-extract [-a|--area-suffix]")),
+              "neb01-extract: " + c.error + (c.error == ja ? "\n使い方:" : "\nusage:"));
+    EXPECT_EQ(r.out, "");
   }
+  EXPECT_FALSE(fs::exists(app_ / "data"));
 }
 
 TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
@@ -341,43 +325,32 @@ TEST_F(Cli, FailuresExitOneAndKeepTheOldWorkFile) {
   expectNoTempFiles();
 }
 
-TEST_F(Cli, WithoutAppDirTheProgramsOwnDirectoryIsUsed) {
-  const fs::path dbs = database({{.call = "JA1AB"}});
-  program_ = (app_ / "neb01-extract").string();
-  fs::copy_file(NEB01_EXTRACT, program_);
-  const Result r = run({"-q", "--hamlog", dbs.string()});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(splitLines(neb::readFile(workFile())).size(), 1u);
-  EXPECT_EQ(r.out, "1 QSO written to " + workFile().string() + "\n");
-}
-
-TEST_F(Cli, OutputOptionWritesOnlyThatFile) {
-  const fs::path dbs = database({{.call = "JA1AB"}, {.call = "JA2CD"}});
-  const fs::path out = dir_ / "out" / "mine.txt";
-  fs::create_directories(out.parent_path());
-  neb::writeFile(out, "previous contents, much longer than the new file\r\n");
-  const Result r = run({"--app-dir", app_.string(), "-o", out.string(), "--quiet", "--hamlog", dbs.string()});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(splitLines(neb::readFile(out)).size(), 2u);
-  EXPECT_EQ(r.out, "2 QSOs written to " + out.string() + "\n");
-  EXPECT_FALSE(fs::exists(app_ / "data"));
-  expectNoTempFiles();
-}
-
-TEST_F(Cli, JapaneseHamlogPathFromTheEnvironmentFileAndTheCommandLine) {
+// Where the program reads and writes: a Japanese HAMLOG path from the
+// environment file or the command line, its own directory without
+// --app-dir, and only the -o file with it (written over whole).
+TEST_F(Cli, WhereItReadsAndWrites) {
   const fs::path dir = dir_ / "\xE3\x83\x8F\xE3\x83\xA0";  // ハム
   fs::create_directories(dir);
-  const fs::path dbs = dir / "HAMLOG.DBS";
-  fs::rename(database({{.call = "JA1AB"}}), dbs);
-  fs::rename(dir_ / "log" / "HAMLOG.DBR", dir / "HAMLOG.DBR");
-  const std::string sjisPath = dir_.string() + "/\x83n\x83\x80/HAMLOG.DBS";
-  for (const auto& target : {envFile("#01," + sjisPath + "\r\n").string(), std::string("--hamlog")}) {
-    std::vector<std::string> args = {"-q", "--app-dir", app_.string(), target};
-    if (target == "--hamlog") args.push_back(dbs.string());
+  const fs::path dbs = dir / "HAMLOG.DBS", out = dir_ / "mine.txt";
+  neb::writeDatabase(dbs, {{.call = "JA1AB"}});
+  neb::writeFile(out, "previous contents, much longer than the new file\r\n");
+  const std::string env = envFile("#01," + dir_.string() + "/\x83n\x83\x80/HAMLOG.DBS\r\n").string();
+  program_ = (app_ / "neb01-extract").string();
+  fs::copy_file(NEB01_EXTRACT, program_);
+  const std::pair<std::vector<std::string>, fs::path> cases[] = {
+      {{"-q", env}, workFile()},
+      {{"-q", "--hamlog", dbs.string()}, workFile()},
+      {{"--app-dir", (dir_ / "other").string(), "-o", out.string(), "--quiet", "--hamlog", dbs.string()}, out},
+  };
+  for (const auto& [args, written] : cases) {
+    fs::remove(workFile());
     const Result r = run(args);
-    EXPECT_EQ(r.code, 0) << target << r.err;
-    EXPECT_EQ(splitLines(neb::readFile(workFile())).size(), 1u);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(splitLines(neb::readFile(written)).size(), 1u);
+    EXPECT_EQ(r.out, "1 QSO written to " + written.string() + "\n");
   }
+  EXPECT_FALSE(fs::exists(dir_ / "other"));
+  expectNoTempFiles();
 }
 
 TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
