@@ -1,6 +1,7 @@
 #include "mode_table.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "sjis.hpp"
 
@@ -30,15 +31,14 @@ void ModeTable::load(std::string_view fileBytes) {
 }
 
 void ModeTable::add(std::string hamlogMode, std::string convertedMode) {
-  first_.try_emplace(hamlogMode, entries_.size());
   longest_ = std::max(longest_, convertedMode.size());
-  entries_.push_back(Entry{std::move(hamlogMode), std::move(convertedMode)});
+  first_.try_emplace(std::move(hamlogMode), std::move(convertedMode));
 }
 
 const std::string* ModeTable::lookup(std::string_view mode) const {
   const auto it = first_.find(mode);
   if (it == first_.end()) return nullptr;
-  return &entries_[it->second].convertedMode;
+  return &it->second;
 }
 
 }  // namespace neb
