@@ -55,25 +55,12 @@ std::vector<std::string> fieldsOf(const std::string& line) {
   return fields;
 }
 
-// The process's environment with the language settings replaced by `locale`
-// ("LANG=C", ...), so that no test depends on the machine's language.
-class Environment {
-public:
-  explicit Environment(const std::vector<std::string>& locale) {
-    for (char** e = environ; *e; ++e) {
-      const std::string_view v = *e;
-      if (!v.starts_with("LC_ALL=") && !v.starts_with("LC_MESSAGES=") && !v.starts_with("LANG=")) vars_.emplace_back(v);
-    }
-    vars_.insert(vars_.end(), locale.begin(), locale.end());
-    for (auto& v : vars_) pointers_.push_back(v.data());
-    pointers_.push_back(nullptr);
-  }
-  char** get() { return pointers_.data(); }
-
-private:
-  std::vector<std::string> vars_;
-  std::vector<char*> pointers_;
-};
+// The language settings of the programs started next ("LANG=C", ...), so
+// that no test depends on the machine's language.
+void setLocale(const std::vector<std::string>& locale) {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) unsetenv(name);
+  for (const std::string& v : locale) setenv(v.substr(0, v.find('=')).c_str(), v.substr(v.find('=') + 1).c_str(), 1);
+}
 
 struct Result {
   int code = -1;
@@ -109,8 +96,8 @@ protected:
     argv.push_back(nullptr);
     pid_t pid = 0;
     Result r;
-    Environment env(locale_);
-    if (posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv.data(), env.get()) == 0) {
+    setLocale(locale_);
+    if (posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
       int status = 0;
       waitpid(pid, &status, 0);
       r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
@@ -385,11 +372,11 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    Environment env({"LANG=C"});
+    setLocale({"LANG=C"});
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
     if (pid == 0) {
-      execve(NEB01_EXTRACT, argv.data(), env.get());
+      execv(NEB01_EXTRACT, argv.data());
       _exit(127);
     }
     std::string seen;
