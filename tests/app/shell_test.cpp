@@ -8,7 +8,6 @@
 #include <deque>
 #include <mutex>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -252,16 +251,12 @@ TEST(Shell, ScriptedSessions) {
     ui.failStart = s.failOn == "start";
     ui.answers.assign(s.answers.begin(), s.answers.end());
     for (const std::string& p : s.picks) {
-      const std::string full = expand(p, r);
-      const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : full;
+      const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : expand(p, r);
       ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
-      {
-        const std::lock_guard<std::mutex> hold(gate);
-        open = true;
-      }
+      gate.lock(), open = true, gate.unlock();
       opened.notify_all();
       // Stop at the first pump, the close box at a later one.
       if (pump == s.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
@@ -269,8 +264,8 @@ TEST(Shell, ScriptedSessions) {
     for (char c : s.clicks) {
       if (c != 'L' && !s.failOn.empty())
         files.fail = [&](std::string_view step, const fs::path& p) {
-          return s.failOn == std::string(step) + ":" + p.filename().string() ||
-                 s.failOn == "!" + std::string(step) + ":" + p.filename().string();
+          const std::string at = std::string(step) + ":" + p.filename().string();
+          return s.failOn == at || s.failOn == "!" + at;
         };
       try {
         c == 'L' ? form.Form_Load() : c == 'S' ? form.Command1_Click() : c == 'H' ? form.hamlog_set_Click()
@@ -282,9 +277,7 @@ TEST(Shell, ScriptedSessions) {
     EXPECT_EQ(ui.log, expand(s.transcript, r)) << s.name;
     EXPECT_EQ(readFile(root / "ENV.DAT"), expand(s.envAfter == "=" ? (s.env == "-" ? "" : s.env) : s.envAfter, r)) << s.name;
     EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), s.failOn.rfind("remove", 0) == 0 || held) << s.name;
-    if (held) {
-      EXPECT_EQ(readFile(root / "app" / "nebwdw.tmp"), "first") << s.name;
-    }
+    EXPECT_EQ(held ? readFile(root / "app" / "nebwdw.tmp") : "first", "first") << s.name;
     EXPECT_FALSE(fs::exists(root / "ENV.tmp")) << s.name;
     const bool ran = ui.log.find("start:") != std::string::npos && s.clicks.find('S') != std::string::npos &&
                      s.unloadAtPump == 0;

@@ -10,9 +10,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 

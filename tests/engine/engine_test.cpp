@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,14 +15,12 @@
 #include "hamlog_database.hpp"
 #include "hamlog_gen.hpp"
 #include "mode_table.hpp"
-#include "random_log.hpp"
 #include "sjis.hpp"
 #include "test_files.hpp"
 
 namespace neb {
 namespace {
 
-namespace fs = std::filesystem;
 
 TEST(Sjis, LeadAndTrailBytesDecideTheCharacters) {
   struct Case {

@@ -8,16 +8,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <utility>
 
 #include "env_rewrite.hpp"
 #include "extraction.hpp"
 #include "fault_fs.hpp"
-#include "hamlog_gen.hpp"
 #include "test_files.hpp"
 
 namespace neb {
@@ -38,19 +35,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Scratch : TempDir {
-  fs::path root = path, work = root / "app" / "data" / "Work.Txt";
-  Scratch() { fs::create_directories(root / "app" / "data"); }
-};
-
 // A log of qsos QSOs, the job that extracts it, and what a plain run of it
 // writes and shows.
-struct Extracted : Scratch {
+struct Extracted : TempDir {
+  fs::path root = path, work = root / "app" / "data" / "Work.Txt";
   ExtractJob job;
   Sink shown;
   std::string fresh;
   Extracted(std::uint64_t seed, std::uint32_t qsos, bool noise = false)
       : job{(root / "LOG.DBS").string(), {}, root / "app" / "nebwdw.tmp", work} {
+    fs::create_directories(root / "app" / "data");
     (noise ? writeNoiseLog : writeRandomLog)(root / "LOG.DBS", seed, qsos);
     OsFileSystem os;
     runExtraction(os, job, shown);

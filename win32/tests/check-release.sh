@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Windows zip (the package target) and checks it: its content list,
 # the texts' form, the programs' icon and version resources, the checksum
-# file, a second clean build giving the same bytes, the mode table sample
-# read by the program, and both programs started under Wine from an unpacked
-# copy. Needs DISPLAY and WINEPREFIX set up as run-wine-tests.sh leaves them.
+# file, a second clean build giving the same bytes, the mode table sample,
+# and both programs started under Wine from an unpacked copy. Needs DISPLAY
+# and WINEPREFIX set up as run-wine-tests.sh leaves them.
 # Usage: check-release.sh [BUILD_DIR]   (default build-win)
 set -u
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -106,21 +106,6 @@ done
 [ "$(timeout -k 5 60 wine "$dir/neb01-extract.exe" --version | tr -d '\r')" = "neb01-extract $version" ] ||
   fail "neb01-extract.exe --version"
 timeout -k 5 60 wine "$BUILD/tools/neb01-gen.exe" --suite "$wtmp\\suite" --count 200 >/dev/null || fail "neb01-gen.exe"
-
-# The sample read by the program itself: each QSO's mode as without -m, or
-# converted by one of the sample's entries.
-cp "$dir/Mode-sample.txt" "$tmp/suite/Mode.txt"
-for m in plain converted; do
-  args=(-q --app-dir "$wtmp\\suite" -o "$wtmp\\$m.txt")
-  [ $m = converted ] && args=(-m "${args[@]}")
-  timeout -k 5 60 wine "$dir/neb01-extract.exe" "${args[@]}" "$wtmp\\suite\\NEBWD.ENV" >/dev/null 2>&1 ||
-    fail "neb01-extract.exe ${args[*]}"
-done
-mode_field() { LC_ALL=C awk -F'","' '{ print $7 }' "$1"; }  # the work files are Shift_JIS
-paste <(mode_field "$tmp/plain.txt") <(mode_field "$tmp/converted.txt") |
-  LC_ALL=C awk -F'\t' '$1 != $2 { print $1 " " $2 }' | LC_ALL=C sort -u >"$tmp/conversions"
-diff "$tmp/conversions" <(printf '%s\n' "FT4 DATA" "FT8 DATA" "LSB SSB" "RTT RTTY" "USB SSB") ||
-  fail "Mode-sample.txt as Mode.txt: the modes converted"
 
 # The window program reads the environment file named after the argument's first character.
 timeout -k 5 60 wine "$dir/neb01.exe" "x$wtmp\\suite\\NEBWD.ENV" & pid=$!
