@@ -152,10 +152,10 @@ const Session kSessions[] = {
      "cap5:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff0\nbox:NEB01:" UNDEFINED "\n", "=", {Answer::No}},
     {"Yes, cancel, then No", "", -1, "L", "box:NEB01:\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:\nask:NEB01:" ASK "\noff0\n",
      "=", {Answer::Yes, Answer::No}},
-    {"Yes, a name Shift_JIS cannot hold, a non-DBS, then the log", "$JA\r\n#01,C:/OLD.DBS\r\n", 0, "L",
+    {"Yes, a name Shift_JIS cannot hold, two non-DBS, then the log", "$JA\r\n#01,C:/OLD.DBS\r\n", 0, "L",
      "cap5:C:/OLD.DBS\nbox:NEB01:C:/OLD.DBS\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:%/?.DBS\n" UNREPRESENTABLE "\n" DIALOG
-     "\n" DIALOG "\ncap5:%/LOG.DBS\n" + kLoaded,
-     "$JA\r\n#01,%/LOG.DBS\r\n", {Answer::Yes}, {"?", "%/LOG.TXT", "%/LOG.DBS"}},
+     "\n" DIALOG "\n" DIALOG "\ncap5:%/LOG.DBS\n" + kLoaded,
+     "$JA\r\n#01,%/LOG.DBS\r\n", {Answer::Yes}, {"?", "%/LOG.TXT", "%/DBS", "%/LOG.DBS"}},
     {"run without conversions, each QSO as long as the pumping interval", "#01,%/LOG.DBS\r\n", 2, "LS",
      kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
      "=", {}, {}, "", 0, " %/ENV.DAT", false, 50},

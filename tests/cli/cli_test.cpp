@@ -8,9 +8,12 @@
 #include <unistd.h>
 #include <sys/wait.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hamlog_gen.hpp"
@@ -95,6 +98,7 @@ protected:
     Result r;
     setLocale(locale_);
     if (posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+      pid_ = pid;
       int status = 0;
       waitpid(pid, &status, 0);
       r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
@@ -128,6 +132,7 @@ protected:
   fs::path dir_;
   fs::path app_;
   std::string program_ = NEB01_EXTRACT;
+  std::atomic<pid_t> pid_ = 0;  // of the run under way
   std::vector<std::string> locale_ = {"LANG=C"};
 };
 
@@ -139,39 +144,39 @@ protected:
 const std::vector<GenQso> kQsos = {
     {.call = "JA1AB", .portable = "1", .shortText1 = std::string(TARO "\0\0", 6), .frequency = frequencyMhz("7.050"),
      .mode = "CW", .longText = TOKYO_MINATO, .flags = "J", .year = yearByte(2004), .month = 7, .day = 5, .hour = 9,
-     .minute = minuteByte(5, true), .extra1 = 57, .texts = {YAMADA_TARO, "", "QSL via Bureau"}},
+     .minute = minuteByte(5, true), .extra1 = 57, .extra2 = 48, .texts = {YAMADA_TARO, "", "QSL via Bureau 73"}},
     {.call = "JA1AB", .portable = "1", .frequency = {0x8A, 0x1B, 0x00, 0xA1}, .mode = "SSB", .year = 104, .month = 7,
      .day = 5, .hour = 23, .minute = 59, .extra1 = 0, .report2 = 5, .extra2 = 47, .texts = {"", "x$DXy", ""}},
     {.call = "JR\"X", .portable = "Q", .shortText1 = RQUOTE, .shortText2 = LQUOTE,
      .frequency = frequencyPacked(1440, 3, 3), .mode = "ssb", .longText = "a" RQUOTE "b" LQUOTE "c",
      .year = yearByte(1999), .month = 12, .day = 31, .texts = {"a,b,c", "say \"hi\"", "\x81\x81h"}},
-    {.call = "JA4BAD", .frequency = frequencyText("5.35"), .mode = "FM", .longText = HANKAKU "\x80\xFF",
-     .flags = "EBX", .year = yearByte(2127), .month = 1, .day = 2, .hour = 12, .minute = 34},
+    {.call = "JA4BAD", .frequency = frequencyPacked(16777215, 8, 7), .mode = "FM", .longText = HANKAKU "\x80\xFF",
+     .flags = "EBX", .year = yearByte(2127), .month = 9, .day = 2, .hour = 12, .minute = 34},
     {.call = "JA5W", .shortText1 = "ABCDEF", .shortText2 = "GHIJKL", .frequency = {0xAE, 0x01, 0x00, 0x8F},
      .mode = "AM", .longText = "Minato-ku 12", .year = yearByte(2005), .month = 10, .day = 10, .minute = 133,
      .textPointer = -7, .texts = {"ignored", "", ""}},
     {.call = "JA6CUTS", .frequency = frequencyPacked(14000000, 8, 2), .mode = "CW", .year = yearByte(2000),
-     .hour = 10, .minute = 10, .texts = {"A\x82", "xy", KANJI}},
-    {.call = KANJI, .portable = "1", .frequency = frequencyText("1.9"), .mode = "CW", .year = 127, .hour = 1,
+     .hour = 123, .minute = 10, .texts = {"A\x82\x82\x82", "xy", KANJI}},  // a lone lead byte at the end
+    {.call = KANJI, .portable = "1", .frequency = frequencyText("1.9"), .mode = "CW", .year = 127, .hour = 99,
      .minute = 2, .textPointer = 2000000000, .texts = {"far", "", ""}},
     {.call = "JA8F", .frequency = {0x37, 0x20, 0x20, 0x80}, .mode = "CW"},  // frequency byte 128: still the text form
 };
 
 const std::string kExpected =
     "\"NEBWD\",\"JA1AB\",\"1\",\"" TARO "\",\"\",\"7\",\"CW\",\"" TOKYO_MINATO
-    "\",\"J\",\"\",\"\",\"20040705\",\"0905U\",\"599\",\"59\",\"" YAMADA_TARO
-    "\",\"\",\"QSL via Bureau\",\"0000000001\",\"JA1AB /1\"\r\n"
+    "\",\"J\",\"\",\"\",\"20040705\",\"0905U\",\"599\",\"590\",\"" YAMADA_TARO
+    "\",\"\",\"QSL via Bureau 73\",\"0000000001\",\"JA1AB /1\"\r\n"
     "\"NEBWD\",\"JA1AB\",\"1\",\"\",\"\",\"7\",\"SSB\",\"\",\"\",\"\",\"\",\"20040705\",\"2359J\",\"59-48\",\"5-1\","
     "\"\",\"x$DXy\",\"\",\"0000000002\",\"1/JA1AB\"\r\n"
     "\"NEBWD\",\"JR X\",\"\",\" \",\"" LQUOTE "\",\"144\",\"ssb\",\"a b" LQUOTE "c\",\"\",\"\",\"\",\"19991231\","
     "\"0000J\",\"59\",\"59\",\"a,b,c\",\"say  hi \",\"\201\201h\",\"0000000003\",\"JR\"X  /Q\"\r\n"
-    "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"X\",\"21270102\",\"1234J\","
+    "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"X\",\"21270902\",\"1234J\","
     "\"59\",\"59\",\"\",\"\",\"\",\"0000000004\",\"JA4BAD\"\r\n"
     "\"NEBWD\",\"JA5W\",\"\",\"ABCDEF\",\"GHIJKL\",\"430\",\"AM\",\"Minato-ku 12\",\"\",\"\",\"\",\"20051010\",\"0005U\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000005\",\"JA5W\"\r\n"
-    "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"14\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"1010J\",\"59\",\"59\","
-    "\"A\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
-    "\"NEBWD\",\"" KANJI "\",\"1\",\"\",\"\",\"1.9\",\"CW\",\"\",\"\",\"\",\"\",\"20270101\",\"0102J\",\"59\",\"59\","
+    "\"NEBWD\",\"JA6CUTS\",\"\",\"\",\"\",\"14\",\"CW\",\"\",\"\",\"\",\"\",\"20000101\",\"12310\",\"59\",\"59\","
+    "\"A\x82\x82\",\"xy\",\"" KANJI "\",\"0000000006\",\"JA6CUTS\"\r\n"
+    "\"NEBWD\",\"" KANJI "\",\"1\",\"\",\"\",\"1.9\",\"CW\",\"\",\"\",\"\",\"\",\"20270101\",\"9902J\",\"59\",\"59\","
     "\"\",\"\",\"\",\"0000000007\",\"" KANJI "    /1\"\r\n"
     "\"NEBWD\",\"JA8F\",\"\",\"\",\"\",\"7\",\"CW\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\","
     "\"0000000008\",\"JA8F\"\r\n";
@@ -183,7 +188,7 @@ TEST_F(Cli, WorkLinesAreByteExactAndMessagesGoToStandardErrorOneLineEach) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(neb::readFile(workFile()), kExpected);
   EXPECT_EQ(r.err,
-            "交信番号 4 の交信周波数は 無効です 5.35\n"
+            "交信番号 4 の交信周波数は 無効です 1677721.\n"
             "交信番号 5 の交信周波数が変です 430 MHz と判断しました\n");
   EXPECT_EQ(r.out, "8 件の交信を " + workFile().string() + " に書き出しました\n");
   expectNoTempFiles();
@@ -338,7 +343,7 @@ TEST_F(Cli, WhereItReadsAndWrites) {
 }
 
 TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
-  constexpr std::uint32_t kCount = 4000;
+  constexpr std::uint32_t kCount = 9000;  // more chunks than slots: each slot is filled again
   for (std::uint64_t seed : {1u, 2u}) {
     const fs::path dbs = dir_ / "log" / "ODD.DBS";
     neb::writeNoiseLog(dbs, seed, kCount);
@@ -356,6 +361,27 @@ TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
       EXPECT_EQ(f[18], number);
     }
   }
+}
+
+// Ctrl+C once the run has begun: exit 130 with the reason, nothing replaced.
+TEST_F(Cli, InterruptedRunKeepsTheOldWorkFile) {
+  const fs::path dbs = dir_ / "log" / "BIG.DBS";
+  DatabaseWriter big(dbs, companionPath(dbs));
+  RandomLog log(5);
+  for (int i = 0; i < 300000; ++i) big.add(log.next());  // a quarter of a second, even in a debug build
+  big.finish();
+  fs::create_directories(workFile().parent_path());
+  neb::writeFile(workFile(), "old\r\n");
+  std::thread interrupt([&] {
+    while (!fs::exists(app_ / "nebwdw.tmp") || pid_ == 0) std::this_thread::yield();
+    kill(pid_, SIGINT);
+  });
+  const Result r = run({"-q", "--app-dir", app_.string(), "--hamlog", dbs.string()});
+  interrupt.join();
+  EXPECT_EQ(r.code, 130);
+  EXPECT_EQ(r.err, "neb01-extract: interrupted; the work file is unchanged\n");
+  EXPECT_EQ(neb::readFile(workFile()), "old\r\n");
+  expectNoTempFiles();
 }
 
 TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
@@ -402,7 +428,8 @@ TEST_F(Cli, ProgressBarOnlyOnATerminalAndNotWhenQuiet) {
   // A message wipes the bar first, and only once.
   const std::string messages = onTerminal({"--app-dir", app_.string(), "--hamlog", database(kQsos).string()});
   EXPECT_TRUE(wipedBefore(messages, "\xE4\xBA\xA4")) << messages;
-  EXPECT_NE(messages.find("5.35\r\n\xE4\xBA\xA4"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("\r[###" + std::string(27, ' ') + "] 1 / 8"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("1677721.\r\n\xE4\xBA\xA4"), std::string::npos) << messages;
   // A run that fails at its end wipes the bar before the reason.
   fs::create_directories(dir_ / "taken");
   const std::string failed =

@@ -71,12 +71,12 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   EXPECT_EQ(db.newDecoder(sink), nullptr);
-  // A text pointer of 1 reads the companion file's bytes 1-3 as the lengths;
-  // the third text runs past the end of the file.
+  // The text pointer's bytes 0x010001: the lengths at 65537 in the companion
+  // file, whose third text runs past its end.
   gen::GenQso one;
-  one.textPointer = 1;
+  one.textPointer = 0x10001;
   writeDatabase(base + "DBS", {one});
-  writeFile(base + "DBR", std::string("\x00\x02\x03\x09" "abcdef", 10));
+  writeFile(base + "DBR", std::string(0x10001, 'x') + "\x02\x03\x09" "abcdef");
   ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
   QsoView v;
   const auto decoder = db.newDecoder(sink);

@@ -7,9 +7,11 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "env_rewrite.hpp"
@@ -46,8 +48,11 @@ struct Extracted : TempDir {
       : job{(root / "LOG.DBS").string(), {}, root / "app" / "nebwdw.tmp", work} {
     fs::create_directories(root / "app" / "data");
     (noise ? writeNoiseLog : writeRandomLog)(root / "LOG.DBS", seed, qsos);
-    OsFileSystem os;
-    runExtraction(os, job, shown);
+    test::FaultFs slow;  // the first records come late: the run waits for them, and goes on
+    slow.beforeRead = [reads = std::make_shared<std::atomic<int>>()](const fs::path&, std::uint64_t) {
+      if ((*reads)++ == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    runExtraction(slow, job, shown);
     fresh = readFile(work);
   }
 };
