@@ -347,7 +347,6 @@ TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
   for (std::uint64_t seed : {1u, 2u}) {
     const fs::path dbs = dir_ / "log" / "ODD.DBS";
     neb::writeNoiseLog(dbs, seed, kCount);
-
     const Result r = run({"--app-dir", app_.string(), "--hamlog", dbs.string()});
     ASSERT_EQ(r.code, 0) << r.err.substr(0, 2000);
     const auto lines = splitLines(neb::readFile(workFile()));
@@ -355,10 +354,7 @@ TEST_F(Cli, RandomBytesNeverCrashAndGiveOneLinePerQso) {
     for (std::uint32_t i = 0; i < kCount; ++i) {
       const auto f = fieldsOf(lines[i]);
       ASSERT_EQ(f.size(), 20u) << "line " << i + 1;
-      EXPECT_EQ(f[0], "NEBWD");
-      char number[16];
-      std::snprintf(number, sizeof number, "%010u", i + 1);
-      EXPECT_EQ(f[18], number);
+      EXPECT_EQ(f[0] + f[18], "NEBWD" + std::to_string(10000000000 + i + 1).substr(1));
     }
   }
 }
