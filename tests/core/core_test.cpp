@@ -71,12 +71,12 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   EXPECT_EQ(db.newDecoder(sink), nullptr);
-  // The text pointer's bytes 0x010001: the lengths at 65537 in the companion
-  // file, whose third text runs past its end.
+  // A text pointer of 0x01000001, one in its first and last byte: the
+  // lengths 16 MiB into the companion file, whose third text runs past its end.
   gen::GenQso one;
-  one.textPointer = 0x10001;
+  one.textPointer = 0x1000001;
   writeDatabase(base + "DBS", {one});
-  writeFile(base + "DBR", std::string(0x10001, 'x') + "\x02\x03\x09" "abcdef");
+  writeFile(base + "DBR", std::string(0x1000001, 'x') + "\x02\x03\x09" "abcdef");
   ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
   QsoView v;
   const auto decoder = db.newDecoder(sink);
