@@ -71,18 +71,21 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   EXPECT_EQ(db.newDecoder(sink), nullptr);
-  // A text pointer of 0x01000001, one in its first and last byte: the
-  // lengths 16 MiB into the companion file, whose third text runs past its end.
-  gen::GenQso one;
-  one.textPointer = 0x1000001;
-  writeDatabase(base + "DBS", {one});
-  writeFile(base + "DBR", std::string(0x1000001, 'x') + "\x02\x03\x09" "abcdef");
+  // Text pointers of 1, the first byte that can hold a block, and 0x01000001:
+  // the lengths 16 MiB into the companion file, whose third text runs past its end.
+  gen::GenQso one, two;
+  one.textPointer = 1;
+  two.textPointer = 0x1000001;
+  writeDatabase(base + "DBS", {one, two});
+  writeFile(base + "DBR", std::string("\x00\x01\x01\x01" "abc", 7) + std::string(0x1000001 - 7, 'x') + "\x02\x03\x09" "abcdef");
   ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
   QsoView v;
   const auto decoder = db.newDecoder(sink);
-  ASSERT_TRUE(decoder->decode(1, v));
-  EXPECT_EQ(std::string(v.dbrText1) + "|" + std::string(v.dbrText2) + "|" + std::string(v.dbrText3), "ab|cde|f");
-  EXPECT_FALSE(decoder->decode(2, v));  // past the last record
+  for (const auto& [n, texts] : {std::pair{1, "a|b|c"}, {2, "ab|cde|f"}}) {
+    ASSERT_TRUE(decoder->decode(n, v));
+    EXPECT_EQ(std::string(v.dbrText1) + "|" + std::string(v.dbrText2) + "|" + std::string(v.dbrText3), texts);
+  }
+  EXPECT_FALSE(decoder->decode(3, v));  // past the last record
   db.Hamlog_Close();
   const std::string notFound = "  \x82\xAA\x81\x40\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"HamlogOpen|" + base + "DBR" + notFound,
