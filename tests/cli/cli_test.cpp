@@ -64,8 +64,7 @@ void setLocale(const std::vector<std::string>& locale) {
 
 struct Result {
   int code = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 class Cli : public ::testing::Test {

@@ -30,7 +30,6 @@ cli/neb01-extract --version 0 neb01-extract_$version -
 cli/neb01-extract --Help    2 - neb01-extract:_unknown_option_--Help\nusage:_neb01-extract*
 tools/neb01-gen   --help    0 usage:_neb01-gen_--seed* -
 tools/neb01-gen   --version 0 neb01-gen_$version -
-tools/neb01-gen   --versio  2 - neb01-gen:_unknown_option_--versio\nusage:_neb01-gen*
 CASES
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "cmake --install"
