@@ -328,6 +328,9 @@ LRESULT Win32Platform::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    // Windows sends the question and may end the process soon after TRUE; the
+    // unload is quick and loses nothing even when another program then keeps
+    // the session, so it happens at the question (and at an unasked end).
     case WM_QUERYENDSESSION:
     case WM_ENDSESSION:
       if (form_ && (message == WM_QUERYENDSESSION || wParam)) {
