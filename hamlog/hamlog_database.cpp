@@ -131,7 +131,6 @@ std::string_view bandOf(std::string_view f) {
   return band;
 }
 
-
 }  // namespace
 
 std::string_view Freq_Check(std::string_view frequency, std::int32_t n, MessageSink& sink, std::string& message) {
@@ -228,9 +227,7 @@ bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   char* p = im.callSign;
   std::memcpy(p, call.data(), call.size());
   p += call.size();
-  // Without a byte from 0x80 up among the call's own bytes, bytes are characters.
-  const bool ascii = std::all_of(call.begin(), call.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  for (std::size_t i = ascii ? call.size() : sjis::length(call); i < 6; ++i) *p++ = ' ';
+  for (std::size_t i = sjis::length(call); i < 6; ++i) *p++ = ' ';
   qso.callSign = between(im.callSign, p);
   qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
 
