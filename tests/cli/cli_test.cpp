@@ -145,7 +145,7 @@ const std::vector<GenQso> kQsos = {
      .mode = "CW", .longText = TOKYO_MINATO, .flags = "J", .year = yearByte(2004), .month = 7, .day = 5, .hour = 9,
      .minute = minuteByte(5, true), .extra1 = 57, .extra2 = 48, .texts = {YAMADA_TARO, "", "QSL via Bureau 73"}},
     {.call = "JA1AB", .portable = "1", .frequency = {0x8A, 0x1B, 0x00, 0xA1}, .mode = "SSB", .year = 104, .month = 7,
-     .day = 5, .hour = 23, .minute = 59, .extra1 = 0, .report2 = 5, .extra2 = 47, .texts = {"", "x$DXy", ""}},
+     .day = 5, .hour = 23, .minute = 59, .extra1 = 0, .report2 = 5, .extra2 = 47, .texts = {"", "x$DXy 0123456789", ""}},
     {.call = "JR\"X", .portable = "Q", .shortText1 = RQUOTE, .shortText2 = LQUOTE,
      .frequency = frequencyPacked(1440, 3, 3), .mode = "ssb", .longText = "a" RQUOTE "b" LQUOTE "c",
      .year = yearByte(1999), .month = 12, .day = 31, .texts = {"a,b,c", "say \"hi\"", "\x81\x81h"}},
@@ -166,7 +166,7 @@ const std::string kExpected =
     "\",\"J\",\"\",\"\",\"20040705\",\"0905U\",\"599\",\"590\",\"" YAMADA_TARO
     "\",\"\",\"QSL via Bureau 73\",\"0000000001\",\"JA1AB /1\"\r\n"
     "\"NEBWD\",\"JA1AB\",\"1\",\"\",\"\",\"7\",\"SSB\",\"\",\"\",\"\",\"\",\"20040705\",\"2359J\",\"59-48\",\"5-1\","
-    "\"\",\"x$DXy\",\"\",\"0000000002\",\"1/JA1AB\"\r\n"
+    "\"\",\"x$DXy 0123456789\",\"\",\"0000000002\",\"1/JA1AB\"\r\n"
     "\"NEBWD\",\"JR X\",\"\",\" \",\"" LQUOTE "\",\"144\",\"ssb\",\"a b" LQUOTE "c\",\"\",\"\",\"\",\"19991231\","
     "\"0000J\",\"59\",\"59\",\"a,b,c\",\"say  hi \",\"\201\201h\",\"0000000003\",\"JR\"X  /Q\"\r\n"
     "\"NEBWD\",\"JA4BAD\",\"\",\"\",\"\",\"\",\"FM\",\"" HANKAKU "\200\377\",\"E\",\"B\",\"X\",\"21270902\",\"1234J\","
