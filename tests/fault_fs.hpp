@@ -58,8 +58,7 @@ public:
     check("replace", to), os_.replaceKeepingAttributes(from, to), moved(from, to);
   }
   void syncDirectory(const Path& dir) override {
-    check("dirsync", dir);
-    os_.syncDirectory(dir);
+    check("dirsync", dir), os_.syncDirectory(dir);
     change([&] {
       const Path d = key(dir.empty() ? Path(".") : dir);
       for (auto it = durableEntries_.begin(); it != durableEntries_.end();)
@@ -107,13 +106,9 @@ private:
     int id = 0;
     change([&] {
       known(path);
-      const auto e = entries_.find(key(path));
-      if (e != entries_.end()) {
-        id = e->second;
-        files_[id].data.clear();
-      } else {
-        id = entries_[key(path)] = next_++;
-      }
+      const auto [e, added] = entries_.try_emplace(key(path), next_);
+      id = added ? next_++ : e->second;
+      files_[id].data.clear();
     });
     return std::make_unique<Writer>(*this, path, std::move(file), id);
   }

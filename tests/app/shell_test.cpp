@@ -104,14 +104,6 @@ private:
   std::uint64_t clock_ = 0;
 };
 
-gen::GenQso qso(std::string call, std::string portable) {
-  gen::GenQso q;
-  q.call = std::move(call);
-  q.portable = std::move(portable);
-  q.mode = "LSB";
-  return q;
-}
-
 std::string expand(std::string s, const std::string& root) {
   for (std::size_t at; (at = s.find('%')) != std::string::npos;) s.replace(at, 1, root);
   return s;
@@ -220,7 +212,7 @@ TEST(Shell, ScriptedSessions) {
     const auto makeLog = [&] {
       gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
       for (int i = 0; i < s.qsos; ++i) {
-        gen::GenQso q = qso("JA" + std::to_string(i), "");
+        gen::GenQso q{.call = "JA" + std::to_string(i), .mode = "LSB"};
         if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
         w.add(q);
       }
@@ -294,7 +286,7 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
   fs::create_directories(dir.path / "app");
   writeFile(dir.path / "app" / "Mode.txt", "ssb, lsb\r\nAM,LSB\r\n");
   writeFile(dir.path / "ENV.DAT", "#01," + r + "/LOG.DBS\r\n$7K\r\n$JA\r\n");
-  writeDatabase(dir.path / "LOG.DBS", {qso("JA1ABC", "JA1")});
+  writeDatabase(dir.path / "LOG.DBS", {{.call = "JA1ABC", .portable = "JA1", .mode = "LSB"}});
   for (const auto& [area, mode] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
     test::FaultFs files;
     ScriptedUi ui(files);
