@@ -155,19 +155,24 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   ExtractJob job{(dir.path / "LOG.DBS").string(), {}, dir.path / "t.tmp", dir.path / "d" / "Work.Txt"};
   runExtraction(files, job, sink);
   EXPECT_EQ(files.readAll(job.workPath), want);
-  // A converted mode longer than any line of the log reaches the line whole,
-  // its quotes cleaned: 255 of them in one byte lane of the sixteen-byte
-  // check, where the text's quote at some offset makes 256.
-  std::string mode(16 * 255, 'M');
-  for (std::size_t i = 0; i < mode.size(); i += 16) mode[i] = '"';
-  ModeTable modes;
-  modes.add("", mode);
-  job.conversions = {nullptr, &modes};
-  runExtraction(files, job, sink);
-  std::replace(mode.begin(), mode.end(), '"', ' ');
-  for (std::size_t at = 0; (at = want.find("\"7\",\"\"", at)) != std::string::npos; at += mode.size())
-    want.insert(at + 5, mode);
-  EXPECT_EQ(files.readAll(job.workPath), want);
+  // Converted modes reach the line whole, their quotes cleaned. The first is
+  // longer than any line of the log, with 255 quotes in one byte lane of the
+  // sixteen-byte check, where the text's quote at some offset makes 256. In
+  // the others, a quote count summed wrongly would match the 32 delimiters.
+  std::string lane(16 * 255, 'M');
+  for (std::size_t i = 0; i < lane.size(); i += 16) lane[i] = '"';
+  for (std::string mode : {lane, std::string(4040, 'M') + std::string(15, '"'), std::string(8, '"'),
+                           std::string(31, '"'), "MMMMMMM" + std::string(11, '"')}) {
+    ModeTable modes;
+    modes.add("", mode);
+    job.conversions = {nullptr, &modes};
+    runExtraction(files, job, sink);
+    std::replace(mode.begin(), mode.end(), '"', ' ');
+    std::string converted = want;
+    for (std::size_t at = 0; (at = converted.find("\"7\",\"\"", at)) != std::string::npos; at += mode.size())
+      converted.insert(at + 5, mode);
+    EXPECT_EQ(files.readAll(job.workPath), converted) << mode.size();
+  }
 }
 
 TEST(BackgroundSync, AnEarlyErrorIsReportedAtTheEnd) {
