@@ -48,10 +48,15 @@ struct Extracted : TempDir {
       : job{(root / "LOG.DBS").string(), {}, root / "app" / "nebwdw.tmp", work} {
     fs::create_directories(root / "app" / "data");
     (noise ? writeNoiseLog : writeRandomLog)(root / "LOG.DBS", seed, qsos);
-    test::FaultFs slow;  // the first records come late: the run waits for them, and goes on
-    slow.beforeRead = [reads = std::make_shared<std::atomic<int>>()](const fs::path&, std::uint64_t) {
-      if ((*reads)++ == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::atomic<int> reads{0};
+    test::FaultFs slow;  // the first records come late: the run waits for them, and goes on or stops
+    slow.beforeRead = [&reads](const fs::path&, std::uint64_t) {
+      if (reads++ == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
+    struct : Sink { bool waiting() override { return false; } } stopping;
+    EXPECT_EQ(runExtraction(slow, job, stopping).outcome, RunResult::Outcome::Stopped);
+    EXPECT_FALSE(fs::exists(work));
+    reads = 0;
     runExtraction(slow, job, shown);
     fresh = readFile(work);
   }
