@@ -138,9 +138,10 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
   }
 }
 
-// A worker that cannot start is no failure: the calling thread decodes its
-// share, with the same bytes and messages.
-TEST(ThreadsRefused, TheCallingThreadDecodesInstead) {
+// A worker that cannot start is no failure: the other one decodes every
+// chunk, or with neither the calling thread does, with the same bytes and
+// messages.
+TEST(ThreadsRefused, TheOtherWorkerOrTheCallingThreadDecodesInstead) {
   Extracted d(3, kQsos, true);
   ASSERT_FALSE(d.shown.shown.empty());
   OsFileSystem os;
