@@ -1,7 +1,6 @@
 #include "work_record.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -149,20 +148,12 @@ std::string_view convertedSuffix(std::string_view suffix, const std::vector<std:
   return suffix;
 }
 
-// Field 19: n in at least 10 digits, zero-filled on the left.
+// Field 19: n, a QSO number (never negative, never more than 10 digits),
+// zero-filled on the left to 10 digits.
 std::size_t formatNumber(char* out, std::int32_t n) {
-  if (n >= 0) {  // never more than 10 digits
-    std::memcpy(out, "0000000000", 10);
-    putDecimal(out + 10, static_cast<unsigned>(n));
-    return 10;
-  }
-  char digits[16];
-  const auto r = std::to_chars(digits, digits + sizeof digits, n);
-  const auto len = static_cast<std::size_t>(r.ptr - digits);
-  const std::size_t zeros = len < 10 ? 10 - len : 0;
-  std::memset(out, '0', zeros);
-  std::memcpy(out + zeros, digits, len);
-  return zeros + len;
+  std::memcpy(out, "0000000000", 10);
+  putDecimal(out + 10, static_cast<unsigned>(n));
+  return 10;
 }
 
 // Concatenates pieces of at most 4 bytes into buf (big enough by
