@@ -153,12 +153,12 @@ const Session kSessions[] = {
      "=", {}, {}, "", 0, " %/ENV.DAT", false, 50},
     {"packed frequency with no band (three boxes), then a record file shorter than its header", "#01,%/LOG.DBS\r\n",
      3, "LS",
-     kLoaded + "cap6:4\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
+     kLoaded + "cap6:5000\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
      "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xaa\x95\xcf\x82\xc5\x82\xb7\n MHz "
      "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\ncap7:4\nbox:NEB01:HAMLOG \x82\xcc"
      "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
-     "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 4 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
-     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\ncap7:4\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
+     "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 5000 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
+     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\ncap7:5000\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"run on an empty log", "#01,%/LOG.DBS\r\n", 0, "LS",
      kLoaded + "cap6:0\noff0\noff4\noff2\noff3\nbusy\ncap7:0\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
     {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
@@ -216,7 +216,7 @@ TEST(Shell, ScriptedSessions) {
         if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
         w.add(q);
       }
-      w.finish(s.qsos == 3 ? std::optional<std::uint32_t>(4) : std::nullopt);
+      w.finish(s.qsos == 3 ? std::optional<std::uint32_t>(5000) : std::nullopt);
     };
     if (s.qsos >= 0) makeLog();
     test::FaultFs files;

@@ -71,13 +71,14 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
   fs::remove(base + "DBS");
   EXPECT_FALSE(db.Hamlog_Open(base + "DBS"));
   EXPECT_EQ(db.newDecoder(sink), nullptr);
-  // Text pointers of 1, the first byte that can hold a block, and 0x01010001
-  // (its upper bytes set): the lengths past 16 MiB, the third text cut by the end.
+  // Text pointers of 1, the first byte that can hold a block, and 0x01020001
+  // (its upper bytes set, and not alike): the lengths past 16 MiB, the third
+  // text cut by the end.
   gen::GenQso one, two;
   one.textPointer = 1;
-  two.textPointer = 0x1010001;
+  two.textPointer = 0x1020001;
   writeDatabase(base + "DBS", {one, two});
-  writeFile(base + "DBR", std::string("\x00\x01\x01\x01" "abc", 7) + std::string(0x1010001 - 7, 'x') + "\x02\x03\x09" "abcdef");
+  writeFile(base + "DBR", std::string("\x00\x01\x01\x01" "abc", 7) + std::string(0x1020001 - 7, 'x') + "\x02\x03\x09" "abcdef");
   ASSERT_TRUE(db.Hamlog_Open(base + "DBS"));
   QsoView v;
   const auto decoder = db.newDecoder(sink);

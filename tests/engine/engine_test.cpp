@@ -157,12 +157,13 @@ TEST(Extraction, QuotesAtEveryOffsetOfALongField) {
   EXPECT_EQ(files.readAll(job.workPath), want);
   // Converted modes reach the line whole, their quotes cleaned. The first is
   // longer than any line of the log, with 255 quotes in one byte lane of the
-  // sixteen-byte check, where the text's quote at some offset makes 256. In
-  // the others, a quote count summed wrongly would match the 32 delimiters.
+  // sixteen-byte check, where the text's quote at some offset makes 256; the
+  // second has them after as many blocks without. In the others, a quote
+  // count summed wrongly would match the 32 delimiters.
   std::string lane(16 * 255, 'M');
   for (std::size_t i = 0; i < lane.size(); i += 16) lane[i] = '"';
-  for (std::string mode : {lane, std::string(4040, 'M') + std::string(15, '"'), std::string(8, '"'),
-                           std::string(31, '"'), "MMMMMMM" + std::string(11, '"')}) {
+  for (std::string mode : {lane, std::string(4080, 'M') + lane, std::string(4040, 'M') + std::string(15, '"'),
+                           std::string(1, '"'), std::string(8, '"'), std::string(31, '"'), "MMMMMMM" + std::string(11, '"')}) {
     ModeTable modes;
     modes.add("", mode);
     job.conversions = {nullptr, &modes};
