@@ -140,15 +140,16 @@ TEST(ReplaceAcrossVolumes, SucceedsOnceTheCopyIsInPlaceAndReportsTheFirstError) 
 
 // A worker that cannot start is no failure: the other one decodes every
 // chunk, or with neither the calling thread does, with the same bytes and
-// messages.
+// messages. So is a caller slower than the workers, on a log of more chunks
+// than slots: they wait for it, and fill no slot before it is done with it.
 TEST(ThreadsRefused, TheOtherWorkerOrTheCallingThreadDecodesInstead) {
-  Extracted d(3, kQsos, true);
+  Extracted d(3, 10 * 2048, true);
   ASSERT_FALSE(d.shown.shown.empty());
   OsFileSystem os;
-  for (const int refused : {1, 2}) {
+  for (const int refused : {0, 1, 2}) {
     fs::remove(d.work);
     threadsToRefuse = refused;
-    Sink again;
+    struct : Sink { bool beforeQso(std::int32_t n) override { return (n == 1 || n == 2049) ? (std::this_thread::sleep_for(std::chrono::milliseconds(200)), true) : true; } } again;
     runExtraction(os, d.job, again);
     EXPECT_EQ(threadsToRefuse, 0) << refused;
     EXPECT_TRUE(readFile(d.work) == d.fresh) << refused;
