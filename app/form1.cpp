@@ -23,12 +23,6 @@ namespace {
 
 std::string decimal(std::int32_t n) { return std::to_string(n); }
 
-#ifdef _WIN32
-constexpr char kSjisSeparator = '\\';
-#else
-constexpr char kSjisSeparator = '/';
-#endif
-
 // The directory part of a chosen file: walking back from the end, everything
 // up to and including the last separator is dropped; a drive colon stays.
 std::string directoryPart(std::string_view fullPath) {
@@ -38,7 +32,7 @@ std::string directoryPart(std::string_view fullPath) {
   for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
     const char c = fullPath[*it];
     const bool single = sjis::charLength(fullPath, *it) == 1;
-    if (single && c == kSjisSeparator) {
+    if (single && c == kPathSeparator) {
       keep = *it;
       break;
     }
@@ -108,12 +102,23 @@ struct Form1::Impl final : RunObserver {
     try {
       step();
     } catch (const IoError& e) {
-      fatal(e.message());
+      fatal(layout().failureText(e));
     } catch (const std::bad_alloc&) {
       fatal(text::outOfMemory);
     } catch (const std::exception&) {
       fatal(text::unexpected);
     }
+  }
+
+  // A click taken while a handler lets the window answer (a file held for
+  // a moment is waited for) is dropped, not run inside it.
+  bool handling = false;
+  template <class Step>
+  void handler(Step step) {
+    if (handling) return;
+    handling = true;
+    guard(step);
+    handling = false;
   }
 
   [[noreturn]] void Menu_Handoff() {
@@ -194,7 +199,7 @@ struct Form1::Impl final : RunObserver {
     if (!chosen) return;
     std::string line = "#01,";
     line += directoryPart(chosen->first);
-    line += kSjisSeparator;
+    line += kPathSeparator;
     line += chosen->second;
     const LineRule rule = [&line](std::string_view current) -> std::optional<std::string> {
       if (current.substr(0, 4) == "#01,") return line;
@@ -202,8 +207,10 @@ struct Form1::Impl final : RunObserver {
     };
     try {
       Env_Rewrite(fs, trimBlanks(dropFirstChar(platform.argumentText())), rule);
-    } catch (const IoError&) {
-      // The file is as it was; reading it again shows the old path.
+    } catch (const IoError& e) {
+      // Said once here: otherwise the start-up's search would only come back
+      // to the same missing file, with no word of why.
+      platform.messageBox(layout().failureText(e), title::app, Buttons::Ok, Icon::None);
     }
     Env_Read();
   }
@@ -316,15 +323,15 @@ void Form1::Form_Load() {
   impl_->guard([this] { impl_->Form_Load(); });
 }
 void Form1::Command1_Click() {
-  impl_->guard([this] { impl_->Command1(); });
+  impl_->handler([this] { impl_->Command1(); });
 }
 // Stop unloads the window; the unload processing never returns.
 void Form1::Command2_Click() { Form_Unload(); }
 void Form1::hamlog_set_Click() {
-  impl_->guard([this] { impl_->Hamlog_Define(); });
+  impl_->handler([this] { impl_->Hamlog_Define(); });
 }
 void Form1::MENU_X_Click() {
-  impl_->guard([this] { impl_->MENU_X(); });
+  impl_->handler([this] { impl_->MENU_X(); });
 }
 void Form1::Form_Unload() {
   impl_->guard([this] { impl_->Form_Unload(); });

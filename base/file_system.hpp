@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "hold_retry.hpp"
 #include "system.hpp"
 #include "text_codec.hpp"
 
@@ -31,7 +32,29 @@ public:
   // A rename that failed only because source and target lie on different
   // volumes (EXDEV, ERROR_NOT_SAME_DEVICE): a copy can do it instead.
   bool crossesVolumes() const { return crossesVolumes_; }
-  // "<file> を<operation>できません: <reason>": the one text every front end shows.
+  // What a failed replace left, when it is not both files as they were.
+  enum class Left {
+    Old,       // the target as it was; the replacement whole under its own name
+    NoTarget,  // the target gone; the replacement whole under its own name
+    OldAside,  // the target under the backup name; the replacement whole under its own name
+    New,       // the replacement in place: only its confirmation on disk failed
+  };
+  Left left() const { return left_; }
+  IoError& leaving(Left left) {
+    left_ = left;
+    return *this;
+  }
+  // Where a whole text lies that could not be put back under its own name.
+  const Path& keptAt() const { return keptAt_; }
+  IoError& keeping(Path at) {
+    keptAt_ = std::move(at);
+    return *this;
+  }
+  // Refused by the system's access rules (a hold of a moment, or for good).
+  bool denied() const { return code_ != 0 && causeOf(code_) == Cause::Denied; }
+  // "<file> を<operation>できません: <reason>": the one text every front end
+  // shows; a replacement that is in place but unconfirmed, and a text kept
+  // under another name, say so instead.
   std::string message() const;
 
 private:
@@ -40,6 +63,8 @@ private:
   std::string reason_;
   SystemCode code_ = 0;
   bool crossesVolumes_;
+  Left left_ = Left::Old;
+  Path keptAt_;
 };
 
 class ReadFile {
@@ -74,32 +99,45 @@ public:
   // Removes a file; a missing file is not an error.
   virtual void removeFile(const Path& path) = 0;
   // Replaces target by source in one step (rename over); source is gone
-  // after. Durable only once the target's directory is synced.
-  virtual void replaceFile(const Path& source, const Path& target) = 0;
+  // after. Durable only once the target's directory is synced. A failure
+  // says in IoError::left() what it left: a replace that fails halfway may
+  // leave the old text under backup, a name that must be free before.
+  virtual void replaceFile(const Path& source, const Path& target, const Path& backup) = 0;
   // As replaceFile, but what the target was stays: its permissions and
   // owner, on Windows its attributes, security and streams.
-  virtual void replaceKeepingAttributes(const Path& source, const Path& target) = 0;
+  virtual void replaceKeepingAttributes(const Path& source, const Path& target, const Path& backup) = 0;
   // Makes the directory's entries (a rename into it) durable.
   virtual void syncDirectory(const Path& dir) = 0;
   // Creates a directory and its parents when missing.
   virtual void createDirectories(const Path& path) = 0;
+  // The file a link names, the path itself when it is no link.
+  virtual Path resolveLink(const Path& path) = 0;
+  // True when the user marked the file read-only; never throws.
+  virtual bool isReadOnly(const Path& path) noexcept = 0;
 
   // Whole file in one string; throws IoError.
   std::string readAll(const Path& path);
 };
 
-// The operating system's files.
+// The operating system's files. A step that another program's hold of a
+// moment refuses is tried again (hold_retry.hpp), waiting through wait.
 class OsFileSystem : public FileSystem {
 public:
+  explicit OsFileSystem(HoldWait& wait = sleepingWait()) : wait_(wait) {}
   bool fileExists(const Path& path) noexcept override;
   std::unique_ptr<ReadFile> openRead(const Path& path) override;
   std::unique_ptr<WriteFile> createTruncate(const Path& path) override;
   std::unique_ptr<WriteFile> createLocked(const Path& path) override;
   void removeFile(const Path& path) override;
-  void replaceFile(const Path& source, const Path& target) override;
-  void replaceKeepingAttributes(const Path& source, const Path& target) override;
+  void replaceFile(const Path& source, const Path& target, const Path& backup) override;
+  void replaceKeepingAttributes(const Path& source, const Path& target, const Path& backup) override;
   void syncDirectory(const Path& dir) override;
   void createDirectories(const Path& path) override;
+  Path resolveLink(const Path& path) override;
+  bool isReadOnly(const Path& path) noexcept override;
+
+private:
+  HoldWait& wait_;
 };
 
 }  // namespace neb

@@ -4,11 +4,11 @@ namespace neb {
 
 namespace {
 
-#ifdef _WIN32
-bool startsChar(NativeChar) { return true; }
-#else
-bool startsChar(NativeChar c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
-#endif
+// A UTF-16 code unit is a character here; of UTF-8 only a lead byte starts one.
+bool startsChar(NativeChar c) {
+  if constexpr (sizeof(NativeChar) > 1) return true;
+  return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
 
 // Offset of the n-th character from the start (s.size() when there are fewer).
 std::size_t offsetOfChar(const NativeString& s, std::size_t n) {

@@ -10,11 +10,14 @@
 
 namespace neb {
 
+// The one path separator, also as a literal for texts built at compile time.
 #ifdef _WIN32
-inline constexpr NativeChar kSeparator = L'\\';
+#define NEB_PATH_SEPARATOR "\\"
 #else
-inline constexpr NativeChar kSeparator = '/';
+#define NEB_PATH_SEPARATOR "/"
 #endif
+inline constexpr char kPathSeparator = NEB_PATH_SEPARATOR[0];
+inline constexpr NativeChar kSeparator = static_cast<NativeChar>(kPathSeparator);
 
 // ASCII text (file names, fixed parts of command lines) as a native string.
 NativeString nativeAscii(std::string_view ascii);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "env_items.hpp"
 #include "extraction.hpp"
@@ -175,10 +176,21 @@ private:
   std::chrono::steady_clock::time_point last_{};
 };
 
-int run(const Options& o, const Path& programDir, Console& console, Language lang) {
-  OsFileSystem fs;
-  const SuiteLayout suite(o.appDir ? *o.appDir : programDir.native());
+// A file another program holds for a moment is waited for; Ctrl+C ends the
+// wait as it ends the run.
+class InterruptibleWait final : public HoldWait {
+public:
+  bool pause(std::chrono::milliseconds d) override {
+    const auto end = std::chrono::steady_clock::now() + d;
+    while (!interruptRequested && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !interruptRequested;
+  }
+};
 
+int runIn(const SuiteLayout& suite, const Options& o, Console& console, Language lang) {
+  InterruptibleWait wait;
+  OsFileSystem fs(wait);
   ModeTable modes;
   if (o.modeConvert && !loadModeTable(fs, suite, modes))
     throw UsageError{say(lang, Msg::NoModeTable, {utf8(suite.modeTable())})};
@@ -230,6 +242,15 @@ int run(const Options& o, const Path& programDir, Console& console, Language lan
   return kExitReplaced;
 }
 
+int run(const Options& o, const Path& programDir, Console& console, Language lang) {
+  const SuiteLayout suite(o.appDir ? *o.appDir : programDir.native());
+  try {
+    return runIn(suite, o, console, lang);
+  } catch (const IoError& e) {
+    throw Failure{sjisToUtf8Lossy(suite.failureText(e))};
+  }
+}
+
 }  // namespace
 
 int runExtractCli(const std::vector<NativeString>& args, const Path& programDir, Console& console,
@@ -246,9 +267,6 @@ int runExtractCli(const std::vector<NativeString>& args, const Path& programDir,
     return kExitUsage;
   } catch (const Failure& e) {
     console.err(oneLine(e.text));
-    return kExitFailed;
-  } catch (const IoError& e) {
-    console.err(oneLine(sjisToUtf8Lossy(e.message())));
     return kExitFailed;
   } catch (const std::bad_alloc&) {
     console.err(oneLine(prefix + say(lang, Msg::OutOfMemory)));

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "native_text.hpp"
+
 #include "extract_cli.hpp"
 
 namespace neb::cli {
@@ -36,11 +38,6 @@ enum class Msg {
   Count
 };
 
-#ifdef _WIN32
-#define NEB_SEP "\\"
-#else
-#define NEB_SEP "/"
-#endif
 
 struct Text {
   Msg key;
@@ -53,11 +50,11 @@ inline constexpr Text kTexts[] = {
      "usage: neb01-extract [-a|--area-suffix] [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] ENV_FILE\n"
      "       neb01-extract [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] --hamlog DBS_PATH\n"
      "\n"
-     "Writes one line per HAMLOG QSO into the work file DIR" NEB_SEP "data" NEB_SEP "Work.Txt (or FILE).\n"
+     "Writes one line per HAMLOG QSO into the work file DIR" NEB_PATH_SEPARATOR "data" NEB_PATH_SEPARATOR "Work.Txt (or FILE).\n"
      "  ENV_FILE            the suite's environment file (#01 HAMLOG path, $ prefixes)\n"
      "  --hamlog DBS_PATH   the HAMLOG record file, without an environment file\n"
      "  -a, --area-suffix   portable area designators such as JA1 become 1\n"
-     "  -m, --mode-convert  modes converted through DIR" NEB_SEP "Mode.txt, which must exist\n"
+     "  -m, --mode-convert  modes converted through DIR" NEB_PATH_SEPARATOR "Mode.txt, which must exist\n"
      "  --app-dir DIR       the suite's directory (default: the program's directory)\n"
      "  -o, --output FILE   the work file to replace; its directory must exist\n"
      "  -q, --quiet         no progress bar\n"
@@ -69,12 +66,12 @@ inline constexpr Text kTexts[] = {
      "使い方: neb01-extract [-a|--area-suffix] [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] ENV_FILE\n"
      "        neb01-extract [-m|--mode-convert] [--app-dir DIR] [-o|--output FILE] [-q|--quiet] --hamlog DBS_PATH\n"
      "\n"
-     "HAMLOG の交信を 1 件 1 行で、作業ファイル DIR" NEB_SEP "data" NEB_SEP "Work.Txt に書き出します。\n"
+     "HAMLOG の交信を 1 件 1 行で、作業ファイル DIR" NEB_PATH_SEPARATOR "data" NEB_PATH_SEPARATOR "Work.Txt に書き出します。\n"
      "  ENV_FILE            NEBWD の環境ファイル（#01 の行に HAMLOG の場所、\n"
      "                      $ の行にプリフィックス）\n"
      "  --hamlog DBS_PATH   環境ファイルを使わず、HAMLOG の .DBS を直接指定します\n"
      "  -a, --area-suffix   JA1 のような移動地の表記を 1 にします\n"
-     "  -m, --mode-convert  DIR" NEB_SEP "Mode.txt でモード名を変換します\n"
+     "  -m, --mode-convert  DIR" NEB_PATH_SEPARATOR "Mode.txt でモード名を変換します\n"
      "                      （Mode.txt がないと終了コード 2 で終わります）\n"
      "  --app-dir DIR       NEBWD のフォルダー（省略時はこのプログラムのフォルダー）\n"
      "  -o, --output FILE   Work.Txt の代わりに書き出すファイル\n"
@@ -113,7 +110,6 @@ inline constexpr Text kTexts[] = {
     {Msg::Written, "%1 QSOs written to %2", "%1 件の交信を %2 に書き出しました"},
 };
 
-#undef NEB_SEP
 
 constexpr bool everyTextInItsPlace() {
   if (std::size(kTexts) != static_cast<std::size_t>(Msg::Count)) return false;

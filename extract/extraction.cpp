@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <future>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -12,102 +13,11 @@
 
 #include "decimal.hpp"
 #include "extract_texts.hpp"
+#include "temp_replacement.hpp"
 
 namespace neb {
 
 namespace {
-
-constexpr std::size_t kCopyBlock = 256 * 1024;
-
-}  // namespace
-
-namespace {
-
-// The temporary work file: lines are written as they come; commit() makes it
-// durable. It stays open and locked until it is destroyed, so that a second
-// run on the same file fails at once instead of mixing its lines in, up to
-// and including the replace.
-class TempWorkFile {
-public:
-  TempWorkFile(FileSystem& fs, Path path) : fs_(fs), path_(std::move(path)), file_(fs_.createLocked(path_)) {}
-  TempWorkFile(const TempWorkFile&) = delete;
-  TempWorkFile& operator=(const TempWorkFile&) = delete;
-
-  void writeBytes(const char* data, std::size_t n) {
-    if (n != 0) file_->write(data, n);
-  }
-  void commit() { file_->commit(); }
-  // Closes and removes the file, when it is still this run's.
-  void discard() noexcept {
-    if (!file_) return;
-    file_.reset();
-    try {
-      fs_.removeFile(path_);
-    } catch (...) {
-      // Nothing better to do: the caller is already handling a failure.
-    }
-  }
-
-private:
-  FileSystem& fs_;
-  Path path_;
-  std::unique_ptr<WriteFile> file_;
-};
-
-void copyFile(FileSystem& fs, const Path& from, const Path& to) {
-  auto in = fs.openRead(from);
-  auto out = fs.createTruncate(to);
-  std::vector<char> block(kCopyBlock);
-  std::uint64_t offset = 0;
-  while (const std::size_t n = in->readAt(offset, block.data(), block.size())) {
-    out->write(block.data(), n);
-    offset += n;
-  }
-  out->commit();
-}
-
-// A data directory on another volume (a junction, a mount) cannot take the
-// temporary file by rename: put a durable copy beside the work file and rename
-// that one. When this fails too, the first error is the one worth reporting.
-void replaceAcrossVolumes(FileSystem& fs, const IoError& first, const Path& tempPath, const Path& workPath) {
-  Path beside = workPath;
-  beside += ".nebwdw.tmp";
-  try {
-    copyFile(fs, tempPath, beside);
-    fs.replaceFile(beside, workPath);
-  } catch (...) {
-    try {
-      fs.removeFile(beside);
-    } catch (...) {
-    }
-    throw first;
-  }
-}
-
-// Puts the committed temporary work file in place of the work file in one
-// step (creating the work file's directory when missing) and makes that
-// durable. The work file is at every moment either the old one or the new
-// one. Throws IoError with the old work file untouched, except when only the
-// durability of the new one could not be confirmed.
-void replaceWorkFile(FileSystem& fs, const Path& tempPath, const Path& workPath) {
-  const Path dir = workPath.parent_path();
-  if (!dir.empty()) fs.createDirectories(dir);
-  try {
-    fs.replaceFile(tempPath, workPath);
-  } catch (const IoError& e) {
-    if (!e.crossesVolumes()) throw;
-    replaceAcrossVolumes(fs, e, tempPath, workPath);
-    fs.syncDirectory(dir);
-    // The new work file is in place: the run has succeeded, whatever the
-    // tidying up after it meets.
-    try {
-      fs.removeFile(tempPath);
-    } catch (const IoError&) {
-    }
-    return;
-  }
-  fs.syncDirectory(dir);
-}
 
 constexpr std::int32_t kChunkQsos = 2048;
 // Lines of a chunk at their longest: fewer QSOs a chunk when a converted
@@ -300,7 +210,7 @@ private:
 
 // QSOs 1..recordCount into the temporary file; false when the observer
 // stopped the run.
-bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv, RunObserver& observer,
+bool extractQsos(HamlogDatabase& db, TempReplacement& temp, const Conversions& conv, RunObserver& observer,
                  RunResult& result) {
   if (db.recordCount <= 0) return true;
   Pipeline pipeline(db, db.recordCount, conv.areaPrefixes, conv.modeTable);
@@ -317,7 +227,7 @@ bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv
       if (!observer.beforeQso(n)) return false;
       for (; note != k.notes.end() && note->n == n; ++note) observer.showMessage(note->text, note->caption);
     }
-    temp.writeBytes(k.bytes.data(), k.used);
+    temp.write(k.bytes.data(), k.used);
     result.written += k.end - k.first;
     if (k.error) std::rethrow_exception(k.error);
     if (k.stopped) {
@@ -337,6 +247,27 @@ bool extractQsos(HamlogDatabase& db, TempWorkFile& temp, const Conversions& conv
   return true;
 }
 
+// Runs step on a thread of its own while the observer keeps answering: the
+// final flush of a large work file on a USB stick or a network share takes
+// seconds, and a window that does not answer for 5 s is marked as hung.
+// Where no thread can start, the step runs here. True when the observer
+// asked to stop meanwhile.
+template <class Step>
+bool whileAnswering(RunObserver& observer, Step step) {
+  std::future<void> done;
+  try {
+    done = std::async(std::launch::async, step);
+  } catch (const std::system_error&) {
+    step();
+    return false;
+  }
+  bool stopAsked = false;
+  while (done.wait_for(kPatience) != std::future_status::ready)
+    if (!observer.waiting()) stopAsked = true;
+  done.get();
+  return stopAsked;
+}
+
 }  // namespace
 
 RunResult runExtraction(FileSystem& fs, const ExtractJob& job, RunObserver& observer) {
@@ -344,21 +275,25 @@ RunResult runExtraction(FileSystem& fs, const ExtractJob& job, RunObserver& obse
   HamlogDatabase db(fs, observer);
   if (!db.Hamlog_Open(job.hamlogPath)) return result;
   observer.opened(db.recordCount);
-  TempWorkFile temp(fs, job.tempPath);
+  // Held open and locked up to and including the replace, so that a second
+  // run on the same file fails at once instead of mixing its lines in.
+  TempReplacement temp(fs, job.workPath, job.tempPath, {.locked = true});
   observer.started();
+  if (!extractQsos(db, temp, job.conversions, observer, result)) {
+    result.outcome = RunResult::Outcome::Stopped;
+    return result;
+  }
+  bool stopAsked = whileAnswering(observer, [&temp] { temp.commit(); });
+  db.Hamlog_Close();
+  observer.beforeReplace();
   try {
-    if (!extractQsos(db, temp, job.conversions, observer, result)) {
-      temp.discard();
-      result.outcome = RunResult::Outcome::Stopped;
-      return result;
-    }
-    temp.commit();
-    db.Hamlog_Close();
-    observer.beforeReplace();
-    replaceWorkFile(fs, job.tempPath, job.workPath);
-  } catch (...) {
-    temp.discard();
-    throw;
+    stopAsked |= whileAnswering(observer, [&temp] { temp.replace(); });
+  } catch (const IoError& e) {
+    // A stop asked for while a hold was waited for ends the wait; the work
+    // file is then as it was, as after any stop.
+    if (!stopAsked || e.left() != IoError::Left::Old || !e.keptAt().empty()) throw;
+    result.outcome = RunResult::Outcome::Stopped;
+    return result;
   }
   result.outcome = RunResult::Outcome::Replaced;
   return result;

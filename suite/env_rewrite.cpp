@@ -1,11 +1,10 @@
 #include "env_rewrite.hpp"
 
-#include <filesystem>
-
 #include "io_texts.hpp"
 #include "native_text.hpp"
 #include "sjis.hpp"
 #include "suite_texts.hpp"
+#include "temp_replacement.hpp"
 
 namespace neb {
 
@@ -39,36 +38,18 @@ NativeString rewriteCopyPath(const NativeString& envPath) {
 void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule) {
   // A link is rewritten at the file it names: replacing the link itself would
   // turn it into a file of its own and leave its target with the old text.
-  Path target(envPath);
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    Path resolved = std::filesystem::canonical(target, ec);
-    if (!ec) target = std::move(resolved);
-  }
-  const Path copy(rewriteCopyPath(target.native()));
+  const Path target = fs.resolveLink(Path(envPath));
   const std::string newText = rewriteText(fs.readAll(target), rule);
   // A rename would replace a read-only file as well; the user marked it so
   // that nothing changes it.
-  const auto perms = std::filesystem::status(target, ec).permissions();
-  if (!ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
-    throw IoError(target, msg::opWrite, msg::readOnly);
-  try {
-    // A copy left over from an interrupted rewrite may be read-only.
-    if (fs.fileExists(copy)) fs.removeFile(copy);
-    auto out = fs.createTruncate(copy);
-    out->write(newText.data(), newText.size());
-    out->commit();
-    out.reset();
-    fs.replaceKeepingAttributes(copy, target);
-  } catch (const IoError&) {
-    try {
-      fs.removeFile(copy);
-    } catch (const IoError&) {
-      // The next rewrite removes it first.
-    }
-    throw;
-  }
-  fs.syncDirectory(target.parent_path());
+  if (fs.isReadOnly(target)) throw IoError(target, msg::opWrite, msg::readOnly);
+  const Path copy(rewriteCopyPath(target.native()));
+  // A copy left over from an interrupted rewrite may be read-only.
+  if (fs.fileExists(copy)) fs.removeFile(copy);
+  TempReplacement replacement(fs, target, copy, {.keepAttributes = true});
+  replacement.write(newText.data(), newText.size());
+  replacement.commit();
+  replacement.replace();
 }
 
 }  // namespace neb

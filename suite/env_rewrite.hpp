@@ -26,10 +26,8 @@ NativeString rewriteCopyPath(const NativeString& envPath);
 
 // Builds the new text in the copy, makes it durable and puts it in place of
 // the environment file (of the file a link names) in one step, keeping the
-// file's permissions and attributes. Throws IoError; the environment file is
-// then exactly as before and the copy is gone, except when only the sync of
-// its directory failed: then the new text is in place but may not survive a
-// power cut.
+// file's permissions and attributes. Throws IoError, with the outcomes of
+// TempReplacement::replace.
 void Env_Rewrite(FileSystem& fs, const NativeString& envPath, const LineRule& rule);
 
 }  // namespace neb

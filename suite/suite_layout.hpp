@@ -24,6 +24,9 @@ public:
   // The suite menu's command line: nebmenu.exe, one blank, then the argument
   // text unchanged.
   NativeString menuCommandLine(const NativeString& argumentText) const;
+  // A failure's message for the user. A create, write or replace in the
+  // suite's folder that Windows refused adds the likely causes.
+  std::string failureText(const IoError& e) const;
 
 private:
   NativeString dir_;

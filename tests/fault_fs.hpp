@@ -30,6 +30,8 @@ public:
   enum class Failure { Io, AcrossVolumes, OutOfMemory } failure = Failure::Io;
   // Called before each read, outside the lock (a slow disk).
   std::function<void(const Path& path, std::uint64_t offset)> beforeRead;
+  // Called before each step, outside the lock (a slow disk).
+  std::function<void(std::string_view step)> slow;
   // Called after each step that changes what a cut would leave, under the lock.
   std::function<void()> afterChange;
 
@@ -53,10 +55,16 @@ public:
     check("remove", path), os_.removeFile(path);
     change([&] { (void)known(path), entries_.erase(key(path)); });
   }
-  void replaceFile(const Path& from, const Path& to) override { check("replace", to), os_.replaceFile(from, to), moved(from, to); }
-  void replaceKeepingAttributes(const Path& from, const Path& to) override {
-    check("replace", to), os_.replaceKeepingAttributes(from, to), moved(from, to);
+  // What an injected replace failure leaves, as the system's replace
+  // documents it: both files as they were; the target gone; the target
+  // under the backup name; the replacement in place, unconfirmed.
+  IoError::Left replaceLeaves = IoError::Left::Old;
+  void replaceFile(const Path& from, const Path& to, const Path& backup) override { replace(from, to, backup, false); }
+  void replaceKeepingAttributes(const Path& from, const Path& to, const Path& backup) override {
+    replace(from, to, backup, true);
   }
+  Path resolveLink(const Path& path) override { return os_.resolveLink(path); }
+  bool isReadOnly(const Path& path) noexcept override { return os_.isReadOnly(path); }
   void syncDirectory(const Path& dir) override {
     check("dirsync", dir), os_.syncDirectory(dir);
     change([&] {
@@ -78,6 +86,7 @@ private:
   static std::string key(const Path& p) { return std::filesystem::absolute(p).lexically_normal().generic_string(); }
 
   void check(std::string_view step, const Path& path) {
+    if (slow) slow(step);
     const std::lock_guard<std::recursive_mutex> hold(lock_);
     ++steps_;
     if (!fail || !fail(step, path)) return;
@@ -112,10 +121,29 @@ private:
     });
     return std::make_unique<Writer>(*this, path, std::move(file), id);
   }
+  void replace(const Path& from, const Path& to, const Path& backup, bool keep) {
+    const auto real = [&](const Path& a, const Path& b) {
+      meet(a, b);
+      keep ? os_.replaceKeepingAttributes(a, b, {}) : os_.replaceFile(a, b, {});
+      moved(a, b);
+    };
+    try {
+      check("replace", to);
+    } catch (IoError& e) {
+      if (replaceLeaves == IoError::Left::NoTarget) meet(to, to), os_.removeFile(to), change([&] { entries_.erase(key(to)); });
+      // Without a backup name the system picks a name of its own.
+      if (replaceLeaves == IoError::Left::OldAside) real(to, backup.empty() ? Path(to.native() + NEB_NATIVE("~x")) : backup);
+      if (replaceLeaves == IoError::Left::New) real(from, to);
+      throw e.leaving(replaceLeaves);
+    }
+    real(from, to);
+  }
+  void meet(const Path& a, const Path& b) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    (void)known(a), (void)known(b);
+  }
   void moved(const Path& from, const Path& to) {
     change([&] {
-      known(from);
-      known(to);
       entries_[key(to)] = entries_.at(key(from));
       entries_.erase(key(from));
     });

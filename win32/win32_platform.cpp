@@ -447,6 +447,20 @@ void Win32Platform::setBusyCursor(bool busy) {
 
 void Win32Platform::processMessages() { pump(); }
 
+bool Win32Platform::WindowWait::pause(std::chrono::milliseconds d) {
+  if (GetCurrentThreadId() != thread_) {
+    Sleep(static_cast<DWORD>(d.count()));
+    return true;
+  }
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(d.count());
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    platform_.pump();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+  platform_.pump();
+  return true;
+}
+
 void Win32Platform::pump() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

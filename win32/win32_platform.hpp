@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <chrono>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -78,6 +79,18 @@ private:
   void pump();
   void dispatch(MSG& msg);
 
+  // A file another program holds for a moment is waited for with the
+  // window answering (Stop, the close box), when the wait is on its thread.
+  class WindowWait final : public HoldWait {
+  public:
+    explicit WindowWait(Win32Platform& platform) : platform_(platform), thread_(GetCurrentThreadId()) {}
+    bool pause(std::chrono::milliseconds d) override;
+
+  private:
+    Win32Platform& platform_;
+    DWORD thread_;
+  };
+
   HINSTANCE instance_;
   HWND window_ = nullptr;
   HMENU menuBar_ = nullptr;
@@ -88,7 +101,8 @@ private:
   UINT dpi_ = 96;
   bool busy_ = false;
   app::Form1* form_ = nullptr;
-  OsFileSystem fileSystem_;
+  WindowWait holdWait_{*this};
+  OsFileSystem fileSystem_{holdWait_};
   // The Open dialog starts with the file chosen last.
   std::vector<wchar_t> dialogFile_;
 };

@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "env_rewrite.hpp"
@@ -196,8 +197,9 @@ const Session kSessions[] = {
     {"definition rewrites every #01 line", "#01,X\r\n$JA\r\n#01,C:/A.DBS,Y", -1, "LH",
      "cap5:C:/A.DBS\nbox:NEB01:C:/A.DBS\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:%/\x95\\/L.DBS\n",
      "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\xe8\xa1\xa8/L.DBS"}},
-    {"definition whose rewrite fails says nothing", "#01,X\r\n", -1, "LH",
-     "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:X\n", "=", {}, {"%/A.DBS"}, "commit:ENV.tmp"},
+    {"definition whose rewrite fails says why", "#01,X\r\n", -1, "LH",
+     "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\n" DIALOG "\nbox:NEB01:%/ENV.tmp" CANNOT("commit") "\ncap5:X\n", "=", {},
+     {"%/A.DBS"}, "commit:ENV.tmp"},
 };
 
 TEST(Shell, ScriptedSessions) {
@@ -301,6 +303,37 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
               std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" + (mode ? "SSB" : "LSB") +
                   "\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\",\"0000000001\",\"JA1ABC/JA1\"\r\n");
   }
+}
+
+// A slow disk: the final flush and the replace take 400 ms each. The window
+// answers all the same: the longest time without pumping, during the run
+// and at its end, stays far below that.
+TEST(Shell, TheWindowAnswersWhileASlowDiskFinishes) {
+  const TempDir dir;
+  const std::string r = dir.path.string();
+  writeFile(dir.path / "ENV.DAT", "#01," + r + "/LOG.DBS\r\n");
+  writeDatabase(dir.path / "LOG.DBS", {{.call = "JA1ABC"}});
+  fs::create_directories(dir.path / "app");
+  test::FaultFs files;
+  files.slow = [](std::string_view step) {
+    if (step == "commit" || step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  };
+  ScriptedUi ui(files);
+  ui.appDir = r + "/app";
+  ui.argument = " " + r + "/ENV.DAT";
+  Form1 form(ui);
+  form.Form_Load();
+  auto last = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration longest{};
+  ui.onPump = [&](int) {
+    const auto now = std::chrono::steady_clock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+  };
+  EXPECT_THROW(form.Command1_Click(), Ended);
+  longest = std::max(longest, std::chrono::steady_clock::now() - last);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 250);
+  EXPECT_EQ(readFile(dir.path / "app" / "data" / "Work.Txt").substr(0, 16), "\"NEBWD\",\"JA1ABC\"");
 }
 
 TEST(EnvRewrite, CopyNameAndLineEnds) {

@@ -2,6 +2,8 @@
 // Wine) included: the codec, the file layer and the decoder on a small log.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "extraction.hpp"
 #include "hamlog_database.hpp"
 #include "native_text.hpp"
@@ -93,6 +95,51 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
                                                   "HamlogOpen|" + base + "DBS" + notFound}));
 }
 
+// A step that another program holds for a moment: each row gives the codes
+// the step meets in turn, the last one repeating; what it ends with, how
+// often it was tried and how long it waited.
+// The system's codes of a hold, of access denied, of a missing file and of a full disk.
+#ifdef _WIN32
+constexpr SystemCode kHeld = 32, kDenied = 5, kMissing = 2, kFull = 112;
+#else
+constexpr SystemCode kHeld = EBUSY, kDenied = EACCES, kMissing = ENOENT, kFull = ENOSPC;
+#endif
+
+TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
+  struct Wait final : HoldWait {
+    int stopAt = 0, pauses = 0;
+    long waited = 0;
+    bool pause(std::chrono::milliseconds d) override { return waited += d.count(), ++pauses != stopAt; }
+  };
+  const struct {
+    std::vector<SystemCode> codes;
+    SystemCode result;
+    int attempts;
+    long waited;
+    int stopAt = 0;
+  } rows[] = {
+      {{kHeld, kHeld, 0}, 0, 3, 30},           // held twice, then free
+      {{kDenied, 0}, 0, 2, 10},                 // a scanner's open, for a moment
+      {{kHeld}, kHeld, 9, 2000},               // held throughout: the first error
+      {{kDenied, kHeld}, kDenied, 9, 2000},
+      {{kMissing}, kMissing, 1, 0},                // nothing to wait for
+      {{kFull}, kFull, 1, 0},
+      {{kHeld, kMissing}, kMissing, 2, 10},        // the hold ended, the file is gone
+      {{kHeld}, kHeld, 3, 70, 3},              // Ctrl+C or Stop during the third wait
+  };
+  for (const auto& row : rows) {
+    Wait wait;
+    wait.stopAt = row.stopAt;
+    int attempts = 0;
+    const SystemCode result = retryWhileHeld(
+        [&] { return row.codes[std::min<std::size_t>(attempts++, row.codes.size() - 1)]; }, wait);
+    const std::string at = "row " + std::to_string(&row - rows);
+    EXPECT_EQ(result, row.result) << at;
+    EXPECT_EQ(attempts, row.attempts) << at;
+    EXPECT_EQ(wait.waited, row.waited) << at;
+  }
+}
+
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   TempDir dir;
   OsFileSystem files;
@@ -112,7 +159,7 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   EXPECT_EQ(r->readAt(1, buf, 8), 5u);  // bytes appended after opening
   EXPECT_EQ(std::string(buf, 5), "bcdef");
   EXPECT_EQ(r->readAt(6, buf, 8), 0u);  // at the end
-  files.replaceFile(file, dir.path / "b");
+  files.replaceFile(file, dir.path / "b", {});
   EXPECT_EQ(files.readAll(dir.path / "b"), "abcdef");
   // A locked file is another run's: a second lock fails and leaves it whole;
   // one left behind is taken and emptied.
@@ -132,7 +179,7 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   // Over an existing target and where there is none.
   for (const char* target : {"b", "c"}) {
     files.createTruncate(file)->write(target, 1);
-    files.replaceKeepingAttributes(file, dir.path / target);
+    files.replaceKeepingAttributes(file, dir.path / target, {});
     EXPECT_EQ(files.readAll(dir.path / target), target);
     EXPECT_FALSE(files.fileExists(file));
   }

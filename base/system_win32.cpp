@@ -1,33 +1,43 @@
-#include "system.hpp"
-
-#include <system_error>
+#include <windows.h>
 
 #include "io_texts.hpp"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "system.hpp"
 
 namespace neb {
 
 std::string systemReason(SystemCode code) {
-#ifdef _WIN32
+  // Language 0: the user's own language, as the rest of the message.
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring wide = n > 0 && text ? std::wstring(text, n) : std::wstring();
   if (text) LocalFree(text);
-#else
-  std::string wide = std::generic_category().message(static_cast<int>(code));
-#endif
-  while (!wide.empty() && (wide.back() == '\r' || wide.back() == '\n' || wide.back() == ' ')) wide.pop_back();
+  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
   if (wide.empty()) return std::string(msg::errorCode) + std::to_string(code);
   return nativeToSjisLossy(wide);
 }
 
+Cause causeOf(SystemCode code) {
+  switch (code) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_DELETE_PENDING:
+      return Cause::Held;
+    case ERROR_ACCESS_DENIED:
+      return Cause::Denied;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return Cause::Missing;
+    case ERROR_NOT_SAME_DEVICE:
+      return Cause::AcrossVolumes;
+    default:
+      return Cause::Other;
+  }
+}
+
 Path executableDirectory() {
-#ifdef _WIN32
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -38,10 +48,6 @@ Path executableDirectory() {
     }
     path.resize(path.size() * 2);
   }
-#else
-  std::error_code ec;
-  return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
-#endif
 }
 
 }  // namespace neb
