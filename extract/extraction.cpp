@@ -250,22 +250,20 @@ bool extractQsos(HamlogDatabase& db, TempReplacement& temp, const Conversions& c
 // Runs step on a thread of its own while the observer keeps answering: the
 // final flush of a large work file on a USB stick or a network share takes
 // seconds, and a window that does not answer for 5 s is marked as hung.
-// Where no thread can start, the step runs here. True when the observer
-// asked to stop meanwhile.
+// Where no thread can start, the step runs here. stopAsked is set when the
+// observer asks to stop meanwhile, whether the step succeeds or throws.
 template <class Step>
-bool whileAnswering(RunObserver& observer, Step step) {
+void whileAnswering(RunObserver& observer, bool& stopAsked, Step step) {
   std::future<void> done;
   try {
     done = std::async(std::launch::async, step);
   } catch (const std::system_error&) {
     step();
-    return false;
+    return;
   }
-  bool stopAsked = false;
   while (done.wait_for(kPatience) != std::future_status::ready)
     if (!observer.waiting()) stopAsked = true;
   done.get();
-  return stopAsked;
 }
 
 }  // namespace
@@ -283,11 +281,12 @@ RunResult runExtraction(FileSystem& fs, const ExtractJob& job, RunObserver& obse
     result.outcome = RunResult::Outcome::Stopped;
     return result;
   }
-  bool stopAsked = whileAnswering(observer, [&temp] { temp.commit(); });
+  bool stopAsked = false;
+  whileAnswering(observer, stopAsked, [&temp] { temp.commit(); });
   db.Hamlog_Close();
   observer.beforeReplace();
   try {
-    stopAsked |= whileAnswering(observer, [&temp] { temp.replace(); });
+    whileAnswering(observer, stopAsked, [&temp] { temp.replace(); });
   } catch (const IoError& e) {
     // A stop asked for while a hold was waited for ends the wait; the work
     // file is then as it was, as after any stop.

@@ -108,8 +108,8 @@ constexpr SystemCode kHeld = EBUSY, kDenied = EACCES, kMissing = ENOENT, kFull =
 TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
   struct Wait final : HoldWait {
     int stopAt = 0, pauses = 0;
-    long waited = 0;
-    bool pause(std::chrono::milliseconds d) override { return waited += d.count(), ++pauses != stopAt; }
+    std::chrono::milliseconds waited{0};
+    bool pause(std::chrono::milliseconds d) override { return waited += d, ++pauses != stopAt; }
   };
   const struct {
     std::vector<SystemCode> codes;
@@ -136,7 +136,7 @@ TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
     const std::string at = "row " + std::to_string(&row - rows);
     EXPECT_EQ(result, row.result) << at;
     EXPECT_EQ(attempts, row.attempts) << at;
-    EXPECT_EQ(wait.waited, row.waited) << at;
+    EXPECT_EQ(wait.waited, std::chrono::milliseconds(row.waited)) << at;
   }
 }
 
@@ -188,6 +188,15 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   files.removeFile(dir.path / "b");
   files.createDirectories(dir.path / "x" / "y");
   EXPECT_TRUE(fs::is_directory(dir.path / "x" / "y"));
+  try {  // a file where a folder should be, said in the user's language
+    files.createDirectories(dir.path / "c" / "d");
+    ADD_FAILURE() << "a folder in a file";
+  } catch (const IoError& e) {
+#ifndef _WIN32
+    EXPECT_EQ(e.reason(), "\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1");  // ディレクトリではありません
+#endif
+    EXPECT_NE(e.systemCode(), 0u);
+  }
   EXPECT_THROW(files.openRead(dir.path / "none"), IoError);
   w.reset();
   r.reset();

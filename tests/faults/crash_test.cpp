@@ -178,6 +178,26 @@ TEST(ReplaceOutcomes, TheTargetHoldsAWholeTextAndTheUserIsToldWhich) {
   }
 }
 
+// Ctrl+C while a held work file is waited for: a stop like any other, with
+// the work file as it was and no temporary file.
+TEST(ReplaceOutcomes, AStopWhileTheReplaceWaitsIsAStop) {
+  Extracted d(6, 10);
+  writeFile(d.work, "old\r\n");
+  test::FaultFs files;
+  files.slow = [](std::string_view step) {
+    if (step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  };
+  files.fail = [](std::string_view step, const fs::path&) { return step == "replace"; };
+  struct : Sink {
+    bool late = false;
+    void beforeReplace() override { late = true; }
+    bool waiting() override { return !late; }
+  } stopping;
+  EXPECT_EQ(runExtraction(files, d.job, stopping).outcome, RunResult::Outcome::Stopped);
+  EXPECT_EQ(readFile(d.work), "old\r\n");
+  EXPECT_FALSE(fs::exists(d.job.tempPath));
+}
+
 // The data directory on another volume: a copy beside the work file takes the
 // temporary file's place. Once it is in place the run has succeeded; when the
 // copy fails, the reason given is the first one.

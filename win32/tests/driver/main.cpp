@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../control_ids.hpp"
@@ -42,6 +43,18 @@ std::optional<std::string> readFile(const std::wstring& path) {
   std::ifstream in(fs::path(path), std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Another program's hold of a moment, as a virus scanner's: the file open
+// for ms with read and write sharing but no delete sharing.
+bool hold(const std::wstring& path, int ms) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::thread([h, ms] {
+    Sleep(static_cast<DWORD>(ms));
+    CloseHandle(h);
+  }).detach();
+  return true;
 }
 
 bool waitFor(const std::function<bool()>& cond, DWORD ms = kWaitMs) {
@@ -143,7 +156,7 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
 }
 
 enum class Op { Log, File, Launch, Main, Box, Answer, Text, Enabled, Click, Enter, Tick, Menu, Dialog, Close,
-                Handoff, Bytes, Exists, Cli, Count, Shot, Centred, EndSession };
+                Handoff, Ends, Bytes, Exists, Hold, Cli, Count, Shot, Centred, EndSession };
 struct Step {
   Op op;
   int n = 0;
@@ -283,6 +296,7 @@ private:
         if (!a.empty())
           SendMessageTimeoutW(fileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a.c_str()),
                               SMTO_ABORTIFHUNG, 5000, nullptr);
+        if (st.n && !check(hold(b, st.n), "held " + neb::nativeToUtf8(b))) return false;  // from the choice on
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(a.empty() ? IDCANCEL : IDOK, BN_CLICKED), 0);
         return check(waitFor([&] { return !IsWindowVisible(dialog); }), a.empty() ? "cancelled" : "chose " + neb::nativeToUtf8(a));
       }
@@ -302,6 +316,12 @@ private:
         return check(ended && got == dir_ + L"\\nebmenu.exe " + argText_ + L"\n",
                      "ended, nebmenu.exe started once as " + quoted(got));
       }
+      case Op::Ends: {  // after a failure: no hand-off
+        const bool ended = WaitForSingleObject(proc_.hProcess, kWaitMs) == WAIT_OBJECT_0;
+        Sleep(300);
+        return check(ended && !readFile(dir_ + L"\\menu-record.txt"), "ended without starting nebmenu.exe");
+      }
+      case Op::Hold: return check(hold(a, st.n), "held " + neb::nativeToUtf8(a) + " for " + std::to_string(st.n) + " ms");
       case Op::Bytes: {
         std::string got;
         const bool ok = waitFor([&] { return (got = readFile(a).value_or("<none>")) == fileText(b); });
@@ -375,6 +395,9 @@ private:
 const std::wstring kAsk = L"HAMLOG ファイルが見つかりません探しますか？";
 const std::wstring kMarker = L"###初期設定済み###";
 const std::wstring kOld = L"\"NEBWD\",\"old\"\n";
+const std::wstring kDeniedHint =
+    L"コントロールされたフォルダー アクセスか、Program Files の下のフォルダーが原因かもしれません。"
+    L"ガイドの「書き込みが拒否されるとき」をご覧ください。";
 
 // The work line of planted QSO n (1-9): no texts, the 2004-01-01 00:00 JST
 // the record's zero bytes give, reports 59.
@@ -469,6 +492,23 @@ std::vector<Scenario> scenarios() {
          L"#01,%D\\LOG\\HAMLOG.DBS\n$JA\n" + kMarker + L"\n#01,%D\\LOG\\HAMLOG.DBS\n$JD1\n"},
         {Op::File, 1, L"%D\\ENV.DAT", L"#01,%D\\LOG\\HAMLOG.DBS\n"}, {Op::Menu, kMenuX},
         {Op::Box, IDOK, L"%D\\ENV.DAT を書き込みできません: 読み取り専用のファイルです", L"NEB01"}}},
+      // A virus scanner opens the work file as Start is pressed: a hold of a
+      // moment is waited for; one beyond the wait fails the run as before.
+      {"held-work-file", L"",
+       {{Op::Log, 2, L"%D\\LOG.DBS", L"1=7,2=7"}, {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\LOG.DBS\n"},
+        {Op::File, 0, L"%D\\data\\Work.Txt", kOld}, {Op::Launch, 0, L" %D\\ENV.DAT"},
+        {Op::Hold, 700, L"%D\\data\\Work.Txt"}, {Op::Click, kCommand1}, {Op::Handoff},
+        {Op::Bytes, 0, L"%D\\data\\Work.Txt", plainLine(L"7", 1) + plainLine(L"7", 2)}, {Op::Exists, 0, L"%D\\nebwdw.tmp"},
+        {Op::File, 0, L"%D\\data\\Work.Txt", kOld}, {Op::Launch, 0, L" %D\\ENV.DAT"},
+        {Op::Hold, 5000, L"%D\\data\\Work.Txt"}, {Op::Click, kCommand1},
+        {Op::Box, IDOK, L"%D\\data\\Work.Txt を置き換えできません: Access denied.\n" + kDeniedHint, L"NEB01"}, {Op::Ends},
+        {Op::Bytes, 0, L"%D\\data\\Work.Txt", kOld}, {Op::Exists, 0, L"%D\\nebwdw.tmp"}}},
+      {"held-environment-file", L"",
+       {{Op::Log, 3, L"%D\\B\\hamlog.dbs"}, {Op::File, 0, L"%D\\ENV.DAT", L"#01,%D\\GONE.DBS\n$JA\n"},
+        {Op::Launch, 1, L" %D\\ENV.DAT"}, {Op::Box, IDOK, L"%D\\GONE.DBS", L"NEB01"}, {Op::Box, IDNO, kAsk, L"NEB01"},
+        {Op::Main}, {Op::Menu, kMenuHamlogSet}, {Op::Dialog, 700, L"%D\\B\\hamlog.dbs", L"%D\\ENV.DAT"},
+        {Op::Text, kLabel1, L"%D\\B\\hamlog.dbs"}, {Op::Bytes, 0, L"%D\\ENV.DAT", L"#01,%D\\B\\hamlog.dbs\n$JA\n"},
+        {Op::Exists, 0, L"%D\\ENV.tmp"}, {Op::Exists, 0, L"%D\\ENV.DAT.nebwdw.bak"}}},
       {"bad-argument", L"",
        {{Op::File, 0, L"%D\\ENV.DAT", L"#01,C:\\X.DBS\n"},
         // The wiring only: the shell sessions hold the rules of the argument.
