@@ -53,7 +53,82 @@ bool hasDbsExtension(std::string_view fileTitle) {
 
 }  // namespace
 
-struct Form1::Impl final : RunObserver {
+// The window's side of a run: the QSO count and the progress label, the
+// controls a run disables, the busy cursor, and the engine's messages as
+// boxes. A Stop or a close taken while it pumps ends the program from inside.
+class WindowRun final : public RunObserver {
+public:
+  // heldTemp is set to tempFile once the run holds that file: only a file a
+  // run holds is ever removed at unload.
+  WindowRun(Platform& platform, NativeString& heldTemp, NativeString tempFile)
+      : platform_(platform), heldTemp_(heldTemp), tempFile_(std::move(tempFile)) {}
+
+  // Every message of the engine is a modal OK box without icon. The label
+  // must show the QSO the box names while the box waits.
+  void showMessage(std::string_view text, std::string_view caption) override {
+    showProgress();
+    platform_.messageBox(text, caption, Buttons::Ok, Icon::None);
+  }
+
+  void opened(std::int32_t count) override {
+    recordCount_ = count;
+    platform_.setCaption(Control::Label2, decimal(count));
+  }
+
+  void started() override {
+    heldTemp_ = tempFile_;
+    platform_.setEnabled(Control::Command1, false);
+    platform_.setEnabled(Control::Op, false);
+    platform_.setEnabled(Control::Check1, false);
+    platform_.setEnabled(Control::Check2, false);
+    platform_.setBusyCursor(true);
+    lastPump_ = platform_.tickMs();
+    pendingLabel_ = 0;
+  }
+
+  // The label counts every QSO up to 49, then every 50th; the window
+  // answers at the first QSO and then every 50 ms.
+  bool beforeQso(std::int32_t n) override {
+    if (n < 50 || n % 50 == 0) pendingLabel_ = n;
+    const std::uint64_t now = platform_.tickMs();
+    if (n == 1 || now - lastPump_ >= 50) pump(now);
+    return true;
+  }
+
+  bool waiting() override {
+    pump(platform_.tickMs());
+    return true;
+  }
+
+  void beforeReplace() override {
+    platform_.setCaption(Control::Label3, decimal(recordCount_));
+    platform_.setEnabled(Control::Command2, false);
+    platform_.setCaption(Control::Label1, text::copying);
+    platform_.processMessages();
+  }
+
+private:
+  void showProgress() {
+    if (pendingLabel_ == 0) return;
+    platform_.setCaption(Control::Label3, decimal(pendingLabel_));
+    pendingLabel_ = 0;
+  }
+
+  void pump(std::uint64_t now) {
+    lastPump_ = now;
+    showProgress();
+    platform_.processMessages();
+  }
+
+  Platform& platform_;
+  NativeString& heldTemp_;
+  const NativeString tempFile_;
+  std::int32_t recordCount_ = 0;
+  std::uint64_t lastPump_ = 0;
+  std::int32_t pendingLabel_ = 0;
+};
+
+struct Form1::Impl {
   explicit Impl(Platform& p) : platform(p), fs(p.fileSystem()) {}
 
   Platform& platform;
@@ -69,11 +144,6 @@ struct Form1::Impl final : RunObserver {
 
   // The run's temporary work file, once the run holds it; empty before.
   NativeString tempPath;
-
-  // Progress display of the run.
-  std::int32_t recordCount = 0;
-  std::uint64_t lastPump = 0;
-  std::int32_t pendingLabel = 0;
 
   SuiteLayout layout() { return SuiteLayout(platform.applicationDirectory()); }
 
@@ -227,62 +297,6 @@ struct Form1::Impl final : RunObserver {
     platform.setEnabled(Control::Command2, true);
   }
 
-  // Every message of the engine is a modal OK box without icon. The progress
-  // label is brought up to date first: the box names a QSO and the label must
-  // show the same one while the box waits.
-  void showMessage(std::string_view text, std::string_view caption) override {
-    if (pendingLabel != 0) {
-      platform.setCaption(Control::Label3, decimal(pendingLabel));
-      pendingLabel = 0;
-    }
-    platform.messageBox(text, caption, Buttons::Ok, Icon::None);
-  }
-
-  // Brings the progress label up to date and lets the window answer.
-  void pump(std::uint64_t now) {
-    lastPump = now;
-    if (pendingLabel != 0) {
-      platform.setCaption(Control::Label3, decimal(pendingLabel));
-      pendingLabel = 0;
-    }
-    platform.processMessages();
-  }
-
-  void opened(std::int32_t count) override {
-    recordCount = count;
-    platform.setCaption(Control::Label2, decimal(count));
-  }
-
-  void started() override {
-    tempPath = layout().tempFile();  // only a file this run holds is ever removed
-    platform.setEnabled(Control::Command1, false);
-    platform.setEnabled(Control::Op, false);
-    platform.setEnabled(Control::Check1, false);
-    platform.setEnabled(Control::Check2, false);
-    platform.setBusyCursor(true);
-    lastPump = platform.tickMs();
-    pendingLabel = 0;
-  }
-
-  bool beforeQso(std::int32_t n) override {
-    if (n < 50 || n % 50 == 0) pendingLabel = n;
-    const std::uint64_t now = platform.tickMs();
-    if (n == 1 || now - lastPump >= 50) pump(now);
-    return true;  // Stop ends the program from inside the pump
-  }
-
-  bool waiting() override {
-    pump(platform.tickMs());
-    return true;
-  }
-
-  void beforeReplace() override {
-    platform.setCaption(Control::Label3, decimal(recordCount));
-    platform.setEnabled(Control::Command2, false);
-    platform.setCaption(Control::Label1, text::copying);
-    platform.processMessages();
-  }
-
   void Command1() {
     if (!fileExistsSjis(hamlogPath)) {
       platform.messageBox(text::hamlogUndefined, title::app, Buttons::Ok, Icon::None);
@@ -293,9 +307,10 @@ struct Form1::Impl final : RunObserver {
                          {platform.isChecked(Control::Check1) ? &areaPrefixes : nullptr,
                           platform.isChecked(Control::Check2) ? &modes : nullptr},
                          Path(suite.tempFile()), Path(suite.workFile())};
+    WindowRun run(platform, tempPath, suite.tempFile());
     RunResult result;
     try {
-      result = runExtraction(fs, job, *this);
+      result = runExtraction(fs, job, run);
     } catch (const std::exception&) {
       platform.setBusyCursor(false);
       throw;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "suite_names.hpp"
+
 namespace neb {
 
 namespace {
@@ -40,9 +42,9 @@ void TempReplacement::write(const void* data, std::size_t n) {
 
 void TempReplacement::commit() { file_->commit(); }
 
-Path TempReplacement::besideTarget(const char* suffix) const {
+Path TempReplacement::besideTarget(std::string_view name) const {
   Path beside = target_;
-  beside += suffix;
+  beside += "." + std::string(name);
   return beside;
 }
 
@@ -63,7 +65,7 @@ void TempReplacement::replace() {
 void TempReplacement::putInPlace() {
   // A replace that fails halfway may set the old text aside under a name of
   // ours, where it can be put back.
-  const Path backup = besideTarget(".nebwdw.bak");
+  const Path backup = besideTarget(kBackupName);
   fs_.removeFile(backup);
   try {
     if (options_.keepAttributes)
@@ -104,7 +106,7 @@ void TempReplacement::putInPlace() {
 // the temporary file by rename: a durable copy beside the target is renamed
 // instead. When this fails too, the first error is the one worth reporting.
 void TempReplacement::putInPlaceByCopy(const IoError& first) {
-  const Path beside = besideTarget(".nebwdw.tmp");
+  const Path beside = besideTarget(kTempName);
   try {
     copyFile(fs_, temp_, beside);
     fs_.replaceFile(beside, target_, {});

@@ -41,7 +41,7 @@ public:
 private:
   void putInPlace();
   void putInPlaceByCopy(const IoError& first);
-  Path besideTarget(const char* suffix) const;
+  Path besideTarget(std::string_view name) const;
 
   FileSystem& fs_;
   Path target_;

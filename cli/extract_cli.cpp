@@ -15,7 +15,9 @@
 #include "hamlog_database.hpp"
 #include "message_sink.hpp"
 #include "mode_table.hpp"
+#include "native_text.hpp"
 #include "suite_layout.hpp"
+#include "suite_names.hpp"
 #include "texts.hpp"
 #include "version.h"
 
@@ -213,7 +215,7 @@ int runIn(const SuiteLayout& suite, const Options& o, Console& console, Language
   ExtractJob job{hamlogPath,
                  {o.areaSuffix ? &env.areaPrefixes : nullptr, o.modeConvert ? &modes : nullptr},
                  // With -o the temporary file lies beside that file.
-                 Path(o.output ? *o.output + NEB_NATIVE(".nebwdw.tmp") : suite.tempFile()),
+                 Path(o.output ? *o.output + nativeAscii("." + std::string(kTempName)) : suite.tempFile()),
                  Path(o.output ? *o.output : suite.workFile())};
 
   // The work file must never take the place of one of the program's inputs.

@@ -31,7 +31,10 @@ public:
   // The temporary work file exists and is this run's.
   virtual void started() {}
   // Before QSO n is written; false stops the run.
-  virtual bool beforeQso(std::int32_t n) { return n > 0; }
+  virtual bool beforeQso(std::int32_t n) {
+    (void)n;
+    return true;
+  }
   // About every 40 ms while the next QSOs are still being decoded, however
   // slowly the files read; false stops the run.
   virtual bool waiting() { return true; }

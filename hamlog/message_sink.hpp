@@ -4,11 +4,11 @@
 
 #include <string_view>
 
+#include "suite_names.hpp"
+
 namespace neb {
 
 namespace title {
-inline constexpr std::string_view app = "NEB01";
-inline constexpr std::string_view suite = "NEBWD";
 inline constexpr std::string_view hamlogOpen = "HamlogOpen";
 }  // namespace title
 

@@ -2,6 +2,7 @@
 
 #include "io_texts.hpp"
 #include "native_text.hpp"
+#include "suite_names.hpp"
 #include "suite_texts.hpp"
 
 namespace neb {
@@ -20,7 +21,7 @@ NativeString joinChecked(const NativeString& dir, std::string_view name) {
 }  // namespace
 
 NativeString SuiteLayout::workFile() const { return joinPlain(joinPlain(dir_, "data"), "Work.Txt"); }
-NativeString SuiteLayout::tempFile() const { return joinChecked(dir_, "nebwdw.tmp"); }
+NativeString SuiteLayout::tempFile() const { return joinChecked(dir_, kTempName); }
 NativeString SuiteLayout::modeTable() const { return joinPlain(dir_, "Mode.txt"); }
 NativeString SuiteLayout::helpFile() const { return joinPlain(dir_, "neb01.hlp"); }
 

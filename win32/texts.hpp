@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "message_sink.hpp"
+#include "suite_names.hpp"
 #include "text_codec.hpp"
 
 namespace neb::win32::text {

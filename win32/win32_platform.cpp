@@ -12,6 +12,7 @@
 #include "command_line.hpp"
 #include "control_ids.hpp"
 #include "system.hpp"
+#include "suite_layout.hpp"
 #include "system_services.hpp"
 #include "texts.hpp"
 
@@ -99,7 +100,7 @@ std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown) {
   try {
     std::rethrow_exception(failure);
   } catch (const IoError& e) {
-    return sjisToNativeLossy(e.message());
+    return sjisToNativeLossy(SuiteLayout(executableDirectory().native()).failureText(e));
   } catch (const WindowError& e) {
     return text::noWindow + sjisToNativeLossy(systemReason(e.code));
   } catch (const std::bad_alloc&) {

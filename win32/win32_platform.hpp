@@ -23,8 +23,9 @@ struct WindowError : std::runtime_error {
   DWORD code;
 };
 
-// The one place a failure becomes the text of a box: an IoError's message,
-// the system's reason a window could not be made, our own texts (UTF-8);
+// The one place a failure of the window itself becomes the text of a box:
+// an IoError's message as every front end words it (SuiteLayout), the
+// system's reason a window could not be made, our own texts (UTF-8);
 // unknown for anything else.
 std::wstring failureText(std::exception_ptr failure, const wchar_t* unknown);
 
