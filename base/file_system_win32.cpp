@@ -1,6 +1,7 @@
 // The file layer on Win32. Each call that another program's hold of a
 // moment can refuse goes through retryWhileHeld; causeOf (system_win32.cpp)
 // says which codes such a hold gives.
+#ifdef _WIN32  // built for Windows alone
 #include <windows.h>
 
 #include <algorithm>
@@ -277,3 +278,5 @@ bool OsFileSystem::isReadOnly(const Path& path) noexcept {
 }
 
 }  // namespace neb
+
+#endif  // _WIN32

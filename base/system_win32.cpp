@@ -1,3 +1,4 @@
+#ifdef _WIN32  // built for Windows alone
 #include <windows.h>
 
 #include "io_texts.hpp"
@@ -51,3 +52,5 @@ Path executableDirectory() {
 }
 
 }  // namespace neb
+
+#endif  // _WIN32

@@ -1,4 +1,5 @@
 // Code page 932 through the system's own conversions.
+#ifdef _WIN32  // built for Windows alone
 #include <windows.h>
 
 #include "sjis.hpp"
@@ -85,3 +86,5 @@ std::string nativeToSjisLossy(const NativeString& text) {
 std::string sjisToUtf8Lossy(std::string_view sjis) { return nativeToUtf8(sjisToNativeLossy(sjis)); }
 
 }  // namespace neb
+
+#endif  // _WIN32
