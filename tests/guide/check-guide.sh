@@ -81,18 +81,11 @@ Shift_JIS で表せない文字があるため、HAMLOG の場所として使え
 コントロールされたフォルダー アクセスか、Program Files の下のフォルダーが原因かもしれません。ガイドの「書き込みが拒否されるとき」をご覧ください。
 TEXTS
 
-# The sections that messages, the change note and other sections send the
-# reader to by their titles.
-while IFS= read -r title; do
-  grep -q "<h[23] [^>]*>$title</h[23]>" "$html" || { echo "FAIL: $html: no section \"$title\""; status=1; }
-done <<'SECTIONS'
-書き込みが拒否されるとき
-スマート アプリ コントロールに止められたとき
-ウイルス対策ソフトに消されたとき
-PowerShell で使うとき
-見本から Mode.txt を作るとき
-ダウンロードしたファイルの確かめ方（SHA-256）
-SECTIONS
+# The sections that messages, the change note and other sections name.
+for title in 書き込みが拒否されるとき 'スマート アプリ コントロールに止められたとき' ウイルス対策ソフトに消されたとき \
+    'PowerShell で使うとき' '見本から Mode.txt を作るとき' 'ダウンロードしたファイルの確かめ方（SHA-256）'; do
+  grep -q ">$title</h[23]>" "$html" || { echo "FAIL: $html: no section \"$title\""; status=1; }
+done
 
 # Every picture the guide names is in the page as data, not as a link to a
 # file beside it.

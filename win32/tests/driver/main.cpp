@@ -218,9 +218,7 @@ private:
              HANDLE out = nullptr, HANDLE err = nullptr) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
-    si.hStdOutput = out;
-    si.hStdError = err;
+    if (out) si.dwFlags = STARTF_USESTDHANDLES, si.hStdOutput = out, si.hStdError = err;
     const bool ok = CreateProcessW(exe.empty() ? nullptr : exe.c_str(), cmd.data(), nullptr, nullptr, out != nullptr,
                                    flags, nullptr, dir_.c_str(), &si, &pi);
     if (ok) CloseHandle(pi.hThread);
