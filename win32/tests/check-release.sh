@@ -70,6 +70,9 @@ for t in 'the mingw-w64 project' 'Lucent Technologies' 'David M. Gay' 'Sun Micro
 done
 # The page's own pictures are checked where it is made (tests/guide); none ships beside it.
 grep -qF "■ $version" "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version $version"
+while IFS= read -r t; do  # the guide's sections the change note names as 「…」の章
+  grep -qxF -e "【$t】"$'\r' -e "◆ $t"$'\r' "$dir/neb01-guide-ja.txt" || fail "CHANGES-ja.txt names 「$t」, no section of the guide"
+done < <(grep -o '「[^」]*」の章' "$dir/CHANGES-ja.txt" | sed 's/^「//; s/」の章$//')
 
 # The mode table sample: Shift_JIS; only its three table lines hold an ASCII
 # comma, since every other line with one would add an entry.
