@@ -1,4 +1,4 @@
-# cmake -DBUILD_DIR=build-win -DNAME=neb01-1.0.0-win64 -DMTIME=date -P release-zip.cmake
+# cmake -DBUILD_DIR=build-win -DNAME=neb01-1.1.0-win64 -DMTIME=date -P release-zip.cmake
 # Makes BUILD_DIR/package/NAME.zip from the install rules, and NAME.zip.sha256
 # beside it. The same commit gives the same bytes: entries in sorted order,
 # every file time set to MTIME, no extra fields (owner, access and change

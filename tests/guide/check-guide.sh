@@ -2,7 +2,8 @@
 # check-guide.sh GUIDE.txt GUIDE.html GUIDE.md
 # The Notepad guide: UTF-8 with a byte order mark, CR LF, no Markdown marks,
 # no line wider than 72 columns (a full-width character is two). The HTML
-# guide: every text the programs show, and every picture it names inside it.
+# guide: every text the programs show, the sections other texts name, and
+# every picture it names inside it.
 set -u
 txt=$1 html=$2 md=$3
 status=0
@@ -77,7 +78,14 @@ Shift_JIS で表せない文字があるため、HAMLOG の場所として使え
 メモリーが足りません。作業ファイルは元のままです
 -m にはモード変換表 
  が必要ですが、見つかりません
+コントロールされたフォルダー アクセスか、Program Files の下のフォルダーが原因かもしれません。ガイドの「書き込みが拒否されるとき」をご覧ください。
 TEXTS
+
+# The sections that messages, the change note and other sections name.
+for title in 書き込みが拒否されるとき 'スマート アプリ コントロールに止められたとき' ウイルス対策ソフトに消されたとき \
+    'PowerShell で使うとき' '見本から Mode.txt を作るとき' 'ダウンロードしたファイルの確かめ方（SHA-256）'; do
+  grep -q ">$title</h[23]>" "$html" || { echo "FAIL: $html: no section \"$title\""; status=1; }
+done
 
 # Every picture the guide names is in the page as data, not as a link to a
 # file beside it.

@@ -70,6 +70,9 @@ for t in 'the mingw-w64 project' 'Lucent Technologies' 'David M. Gay' 'Sun Micro
 done
 # The page's own pictures are checked where it is made (tests/guide); none ships beside it.
 grep -qF "■ $version" "$dir/CHANGES-ja.txt" || fail "CHANGES-ja.txt names no version $version"
+while IFS= read -r t; do  # the guide's sections the change note names as 「…」の章
+  grep -qxF -e "【$t】"$'\r' -e "◆ $t"$'\r' "$dir/neb01-guide-ja.txt" || fail "CHANGES-ja.txt names 「$t」, no section of the guide"
+done < <(grep -o '「[^」]*」の章' "$dir/CHANGES-ja.txt" | sed 's/^「//; s/」の章$//')
 
 # The mode table sample: Shift_JIS; only its three table lines hold an ASCII
 # comma, since every other line with one would add an entry.
@@ -101,6 +104,10 @@ for exe in neb01.exe neb01-extract.exe; do
     "FileVersion=$version" "LegalCopyright=Copyright (c) 2026 the NEB01 authors" "ProductName=NEB01 HAMLOG データ抽出" \
     "ProductVersion=$version" "Translation="$'\xd0\x91\xd2\xb0') ||  # 0x411, 1200 read as UTF-16
     fail "$exe: the Japanese version resource"
+  # The manifest: asInvoker, and Windows 10/11, 8.1, 8 and 7 as supported.
+  wrestool -x --raw -t 24 -n 1 "$dir/$exe" | grep -o 'level="[^"]*\|supportedOS Id="{[^}]*' | sed 's/.*["{]//' |
+    diff - <(printf '%s\n' asInvoker 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a 1f676c76-80e1-4239-95bb-83d0f6d0da78 \
+      4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 35138b9a-5d96-4fbd-8e2d-a2440225f93a) || fail "$exe: the manifest"
 done
 
 [ "$(timeout -k 5 60 wine "$dir/neb01-extract.exe" --version | tr -d '\r')" = "neb01-extract $version" ] ||

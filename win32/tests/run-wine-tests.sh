@@ -37,8 +37,11 @@ SCENARIOS="${NEB_E2E_ONLY:-$(timeout -k 5 60 wine "$DRIVER" list | tr -d '\r')}"
 passed_list=""; failed_list=""
 for s in $SCENARIOS; do
   log "scenario $s"
+  # Scenarios named *-ja run as on a Japanese Windows: Wine takes code page
+  # 932 and the Japanese display language from the Unix locale.
+  loc=C.UTF-8 && [[ $s == *-ja ]] && loc=ja_JP.UTF-8
   # Into a file, not a pipe: programs the scenario started may hold a pipe open.
-  timeout -k 10 300 wine "$DRIVER" "$s" --neb01 "$NEB01" --nebmenu "$NEBMENU" \
+  LANG=$loc LC_ALL=$loc timeout -k 10 300 wine "$DRIVER" "$s" --neb01 "$NEB01" --nebmenu "$NEBMENU" \
     --extract "$EXTRACT" --root 'C:\neb-e2e' --shots "$SHOTS" >"$WORK/$s.log" 2>&1
   rc=$?
   tr -d '\r' <"$WORK/$s.log"

@@ -5,8 +5,8 @@
 // Each scenario gets its own suite directory under the root and prints one
 // PASS or FAIL line per check; the exit code is the number of failures.
 // Paths in the steps: %D is the suite directory, %S a directory shared by
-// the scenarios. File texts are written and compared as Shift_JIS, each
-// "\n" standing for CR LF.
+// the scenarios, %X neb01-extract. File texts are written and compared as
+// Shift_JIS, each "\n" standing for CR LF.
 #include <windows.h>
 
 #include <algorithm>
@@ -55,6 +55,14 @@ bool hold(const std::wstring& path, int ms) {
     CloseHandle(h);
   }).detach();
   return true;
+}
+
+std::string escaped(const std::string& bytes) {  // all but printable ASCII as \xNN
+  std::string text;
+  for (const unsigned char c : bytes)
+    text += c >= 0x20 && c < 0x7f ? std::string(1, static_cast<char>(c))
+                                  : std::string{'\\', 'x', "0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+  return "\"" + text + "\"";
 }
 
 bool waitFor(const std::function<bool()>& cond, DWORD ms = kWaitMs) {
@@ -156,11 +164,12 @@ bool writeLog(const std::wstring& dbs, std::uint32_t count, const std::wstring& 
 }
 
 enum class Op { Log, File, Launch, Main, Box, Answer, Text, Enabled, Click, Enter, Tick, Menu, Dialog, Close,
-                Handoff, Ends, Bytes, Exists, Hold, Cli, Count, Shot, Centred, EndSession };
+                Handoff, Ends, Bytes, Exists, Hold, Cli, Redirect, Count, Shot, Centred, EndSession };
 struct Step {
   Op op;
   int n = 0;
   std::wstring a{}, b{};
+  std::string out{}, err{};  // Redirect: the bytes of the two streams
 };
 struct Scenario {
   const char* name;
@@ -194,7 +203,8 @@ private:
     return ok;
   }
   std::wstring expand(std::wstring t) const {
-    for (auto [key, value] : {std::pair<std::wstring, std::wstring>{L"%D", dir_}, {L"%S", o_.root + L"\\shared"}})
+    for (auto [key, value] :
+         {std::pair<std::wstring, std::wstring>{L"%D", dir_}, {L"%S", o_.root + L"\\shared"}, {L"%X", o_.extract}})
       for (std::size_t at; (at = t.find(key)) != std::wstring::npos;) t.replace(at, 2, value);
     return t;
   }
@@ -216,10 +226,14 @@ private:
     });
     return last = found;
   }
-  bool start(const std::wstring& exe, std::wstring cmd, PROCESS_INFORMATION& pi) {
+  // With out and err: standard output and error go there.
+  bool start(const std::wstring& exe, std::wstring cmd, PROCESS_INFORMATION& pi, DWORD flags = 0,
+             HANDLE out = nullptr, HANDLE err = nullptr) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    const bool ok = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi);
+    if (out) si.dwFlags = STARTF_USESTDHANDLES, si.hStdOutput = out, si.hStdError = err;
+    const bool ok = CreateProcessW(exe.empty() ? nullptr : exe.c_str(), cmd.data(), nullptr, nullptr, out != nullptr,
+                                   flags, nullptr, dir_.c_str(), &si, &pi);
     if (ok) CloseHandle(pi.hThread);
     return check(ok, "started " + quoted(cmd));
   }
@@ -341,6 +355,18 @@ private:
         const auto mine = readFile(dir_ + L"\\data\\Work.Txt");
         return check(mine && mine == readFile(out), "Work.Txt byte for byte as neb01-extract writes it");
       }
+      case Op::Redirect: {  // standard output and error into files, as with > and 2>
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE files[2];
+        for (int i : {0, 1})
+          files[i] = CreateFileW((dir_ + (i ? L"\\err.txt" : L"\\out.txt")).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                 &inherit, CREATE_ALWAYS, 0, nullptr);
+        PROCESS_INFORMATION pi{};
+        if (start(L"", a, pi, st.n, files[0], files[1])) WaitForSingleObject(pi.hProcess, 120000), CloseHandle(pi.hProcess);
+        for (HANDLE h : files) CloseHandle(h);
+        const auto out = readFile(dir_ + L"\\out.txt").value_or(""), err = readFile(dir_ + L"\\err.txt").value_or("");
+        return check(out == st.out && err == st.err, "stdout " + escaped(out) + ", stderr " + escaped(err));
+      }
       case Op::Count: {
         // Started with Enter on button n and watched from before the run
         // begins (a short run is over in a few milliseconds): while Stop is
@@ -424,6 +450,14 @@ std::vector<Step> interrupted(Step end, const std::wstring& shot = L"") {
           {Op::Handoff},
           {Op::Bytes, 0, L"%D\\data\\Work.Txt", kOld}, {Op::Exists, 0, L"%D\\nebwdw.tmp"}};
 }
+
+// neb01-extract's two texts in Shift_JIS: 2 件の交信を caf?.txt に書き出しました
+// and 交信番号 2 の交信周波数は 無効です 9 ("é" has no form in code page 932).
+const std::string kSjisOut = "2 \x8c\x8f\x82\xcc\x8c\xf0\x90\x4d\x82\xf0 caf?.txt "
+                             "\x82\xc9\x8f\x91\x82\xab\x8f\x6f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\r\n";
+const std::string kSjisErr = "\x8c\xf0\x90\x4d\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90\x4d\x8e\xfc\x94\x67\x90\x94"
+                             "\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7 9\r\n";
+const std::wstring kRun = L"%X -q --hamlog %D\\HAMLOG.DBS -o café.txt";
 
 std::vector<Scenario> scenarios() {
   return {
@@ -509,6 +543,14 @@ std::vector<Scenario> scenarios() {
         {Op::Main}, {Op::Menu, kMenuHamlogSet}, {Op::Dialog, 700, L"%D\\B\\hamlog.dbs", L"%D\\ENV.DAT"},
         {Op::Text, kLabel1, L"%D\\B\\hamlog.dbs"}, {Op::Bytes, 0, L"%D\\ENV.DAT", L"#01,%D\\B\\hamlog.dbs\n$JA\n"},
         {Op::Exists, 0, L"%D\\ENV.tmp"}, {Op::Exists, 0, L"%D\\ENV.DAT.nebwdw.bak"}}},
+      // Run as on a Japanese Windows (see run-wine-tests.sh): redirected, the
+      // texts take the console's output code page, 932 when there is no console.
+      {"cli-redirect-ja", L"",
+       {{Op::Log, 2, L"%D\\HAMLOG.DBS", L"2=9"},
+        {Op::Redirect, CREATE_NO_WINDOW, kRun, L"", kSjisOut, kSjisErr},
+        {Op::Redirect, DETACHED_PROCESS, kRun, L"", kSjisOut, kSjisErr},
+        {Op::Redirect, CREATE_NO_WINDOW, L"cmd.exe /c chcp 65001 >nul & " + kRun, L"",
+         "2 件の交信を café.txt に書き出しました\r\n", "交信番号 2 の交信周波数は 無効です 9\r\n"}}},
       {"bad-argument", L"",
        {{Op::File, 0, L"%D\\ENV.DAT", L"#01,C:\\X.DBS\n"},
         // The wiring only: the shell sessions hold the rules of the argument.
