@@ -88,6 +88,8 @@ TEST(EnvItems, ItemsHamlogPathAndAreaPrefixes) {
       {"a,b\r\nc\rd\ne\r\n\r\n", {"a", "b", "c", "d", "e"}, std::nullopt, {}},
       {"  a  , b\t\r\n\"C:\\a,b\" x,\" y \"", {"a", "b\t", "C:\\a,b", " y "}, std::nullopt, {}},
       {"a\"b,,c,\r\n\"d\r\ne,", {"a\"b", "", "c", "", "d", "e"}, std::nullopt, {}},
+      {"\"a\",b,\"c\rd,\"e", {"a", "b", "c", "d", "e"}, std::nullopt, {}},  // a quote closed before a comma, or never
+      {"#01,\r\n\r\n$JA", {"#01", "", "$JA"}, "", {"JA"}},  // the blank line after "#01," is no item
       {"#01,C:\\A.DBS\r\n#01\r\nD:\\B.DBS\r\n", {"#01", "C:\\A.DBS", "#01", "D:\\B.DBS"}, "D:\\B.DBS", {}},
       {"#01,C:\\A,B.DBS\r\n", {"#01", "C:\\A", "B.DBS"}, "C:\\A", {}},
       {"$JA\r\n#01", {"$JA", "#01"}, std::nullopt, {"JA"}},
