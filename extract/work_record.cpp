@@ -13,6 +13,10 @@ namespace neb {
 
 namespace {
 
+// The bytes of a line besides its fields' texts: two quotes around each of the
+// 20 fields, the 19 commas between them and CR LF.
+constexpr std::size_t kLineFrame = 20 * 2 + 19 + 2;
+
 // Characters first..first+count-1 (1-based) of an ASCII text, clipped.
 std::string_view mid(std::string_view s, std::size_t first, std::size_t count) {
   if (first - 1 >= s.size()) return {};
@@ -208,9 +212,12 @@ WorkLine::WorkLine(const QsoView& qso, std::int32_t n, const std::vector<std::st
   if (modes) {
     if (const std::string* converted = modes->lookup(f[6])) f[6] = *converted;
   }
-  if (f[2] == "Q") f[2] = {};  // cleaning leaves "Q" as it is, and only "Q" becomes "Q"
+  // The "Q" rule judges the cleaned field. Judging it before the cleaning is
+  // the same: cleaning only turns quotes into blanks, so a field is "Q" after
+  // it exactly when it was "Q" before.
+  if (f[2] == "Q") f[2] = {};
   // Cleaning only ever shortens a field, so the uncleaned sizes bound the line.
-  std::size_t size = 20 * 3 - 1 + 2;
+  std::size_t size = kLineFrame;
   for (std::string_view field : f) size += field.size();
   maxSize_ = size;
 }

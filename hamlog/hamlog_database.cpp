@@ -18,19 +18,54 @@ namespace {
 constexpr std::size_t kRecordBlock = 128 * 1024;
 constexpr std::size_t kTextBlock = 64 * 1024;
 constexpr std::size_t kTextJump = 1024;
+// Three texts, each as long as one length byte can say.
 constexpr std::size_t kMaxTextBlock = 3 * 255;
 
-unsigned byteAt(const char* p, std::size_t i) { return static_cast<unsigned char>(p[i]); }
+// One record as it lies in the record file, field by field in file order.
+// Every member is bytes, so nothing pads them: each field starts where the one
+// before it ends.
+struct RecordBytes {
+  char status;  // not interpreted
+  char callSign[7];
+  char portableSuffix[3];
+  char shortText1[6];
+  char shortText2[6];
+  char frequency[4];  // text, or packed when the last byte is above 128
+  char mode[3];
+  char longText[12];
+  char flag1;
+  char flag2;
+  char flag3;
+  unsigned char year;
+  unsigned char month;
+  unsigned char day;
+  unsigned char hour;
+  unsigned char minute;  // bit 7: the time is UTC
+  unsigned char report1;
+  unsigned char extra1;  // appended to the report unless a space
+  unsigned char report2;
+  unsigned char extra2;
+  unsigned char textPointer[4];  // signed, little-endian; no texts at 0 or less
+};
+static_assert(sizeof(RecordBytes) == kRecordSize);
 
-std::string_view stripView(std::string_view text) {
+unsigned byte(char c) { return static_cast<unsigned char>(c); }
+
+template <std::size_t N>
+std::string_view view(const char (&field)[N]) {
+  return std::string_view(field, N);
+}
+
+// Trailing NULs dropped, then the blanks around.
+template <std::size_t N>
+std::string_view stripped(const char (&field)[N]) {
+  std::string_view text = view(field);
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   return sjis::trim(text);
 }
 
-std::string_view stripped(const char* p, std::size_t n) { return stripView(std::string_view(p, n)); }
-
 // A one-byte field stripped: NUL and space leave it empty.
-std::string_view flag(const char* p) { return *p != '\0' && *p != ' ' ? std::string_view(p, 1) : std::string_view(); }
+std::string_view flag(const char& c) { return c != '\0' && c != ' ' ? std::string_view(&c, 1) : std::string_view(); }
 
 std::string_view between(const char* begin, const char* end) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
@@ -89,6 +124,32 @@ std::string_view decodeReport(char (&buf)[16], unsigned value, unsigned extra) {
   return between(p, end);
 }
 
+// The call sign padded with blanks to 6 characters.
+std::string_view paddedCall(char (&buf)[16], const char (&field)[7]) {
+  const std::string_view call = sjis::trim(view(field));
+  char* p = buf;
+  std::memcpy(p, call.data(), call.size());
+  p += call.size();
+  for (std::size_t i = sjis::length(call); i < 6; ++i) *p++ = ' ';
+  return between(buf, p);
+}
+
+// Call and portable designator joined by a slash: the designator first when a
+// text carries the "$DX" marker.
+std::string_view joinedCall(char (&buf)[32], const QsoView& qso) {
+  constexpr std::string_view marker = "$DX";
+  const bool prefixForm =
+      qso.dbrText2.find(marker) != std::string_view::npos || qso.dbrText3.find(marker) != std::string_view::npos;
+  const std::string_view first = prefixForm ? qso.portableSuffix : qso.callSign;
+  const std::string_view second = prefixForm ? qso.callSign : qso.portableSuffix;
+  char* p = buf;
+  std::memcpy(p, first.data(), first.size());
+  p += first.size();
+  *p++ = '/';
+  std::memcpy(p, second.data(), second.size());
+  return between(buf, p + second.size());
+}
+
 // A text of the companion block is exactly its own bytes; a double-byte
 // character cut by the end of the text is dropped rather than borrowing the
 // first byte of the next text. Lead-range bytes are all valid trail bytes, so
@@ -131,18 +192,21 @@ std::string_view bandOf(std::string_view f) {
   return band;
 }
 
+// "交信番号 n", what is wrong with that QSO and a line feed, as the start of
+// message.
+std::string& qsoMessage(std::string& message, std::int32_t n, std::string_view what) {
+  message.assign(msg::qsoNumberPrefix);
+  appendDecimal(message, n);
+  message += what;
+  message += '\n';
+  return message;
+}
+
 }  // namespace
 
 std::string_view Freq_Check(std::string_view frequency, std::int32_t n, MessageSink& sink, std::string& message) {
   const std::string_view band = bandOf(frequency);
-  if (band.empty()) {
-    message.assign(msg::qsoNumberPrefix);
-    appendDecimal(message, n);
-    message += msg::frequencyInvalid;
-    message += '\n';
-    message += frequency;
-    sink.showMessage(message, title::app);
-  }
+  if (band.empty()) sink.showMessage(qsoMessage(message, n, msg::frequencyInvalid).append(frequency), title::app);
   return band;
 }
 
@@ -178,8 +242,10 @@ struct QsoDecoder::Impl {
   BlockCache records;
   BlockCache texts;
   MessageSink& sink;
+  void readTexts(std::uint64_t textPointer, QsoView& qso);
+  void decodeFrequency(const char (&field)[4], std::int32_t n, QsoView& qso);
   // What the views of the last record point into.
-  std::array<char, kRecordSize> record{};
+  RecordBytes record{};
   std::array<char, kMaxTextBlock> textBlock{};
   char callSign[16];
   char fullCall[32];
@@ -196,98 +262,76 @@ QsoDecoder::QsoDecoder(std::shared_ptr<SharedFiles> files, MessageSink& sink)
 
 QsoDecoder::~QsoDecoder() = default;
 
+// The block's three length bytes, then the texts one after the other.
+// Whatever lies beyond the end of the companion file counts as absent: a
+// missing length byte is 0 and a text keeps only the bytes that exist.
+void QsoDecoder::Impl::readTexts(std::uint64_t textPointer, QsoView& qso) {
+  unsigned char lengths[3] = {};
+  texts.read(textPointer, reinterpret_cast<char*>(lengths), 3);
+  const std::size_t total = std::size_t{lengths[0]} + lengths[1] + lengths[2];
+  const std::string_view block(textBlock.data(), texts.read(textPointer + 3, textBlock.data(), total));
+  std::size_t at = 0;
+  std::string_view* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
+  for (std::size_t i = 0; i < 3; ++i) {
+    *targets[i] = companionText(block.substr(std::min(at, block.size()), lengths[i]));
+    at += lengths[i];
+  }
+}
+
+// The frequency field as text, and its band. Packed, it is a 24-bit number
+// whose first L + 1 digits are kept (L in bits 5-3 of the last byte, 0 meaning
+// 8) and whose digit at P (bits 2-0) becomes the point.
+void QsoDecoder::Impl::decodeFrequency(const char (&field)[4], std::int32_t n, QsoView& qso) {
+  const unsigned form = byte(field[3]);
+  if (form <= 128) {
+    qso.frequencyText = sjis::trim(view(field));
+  } else {
+    const unsigned number = byte(field[0]) | (byte(field[1]) << 8) | (byte(field[2]) << 16);
+    char* const digits = putDecimal(std::end(frequency), number);
+    unsigned kept = (form >> 3) & 7u;
+    if (kept == 0) kept = 8;
+    const unsigned point = form & 7u;
+    const std::size_t size = std::min<std::size_t>(std::end(frequency) - digits, kept + 1);
+    qso.frequencyText = std::string_view(digits, size);
+    if (point < size) {
+      digits[point] = '.';
+    } else {
+      // No digit to become the point: the digits stay whole, and the user is
+      // told which band they were taken for.
+      const std::string_view band = Freq_Check(qso.frequencyText, n, sink, message);
+      qsoMessage(message, n, msg::frequencyOdd).append(band).append(msg::frequencyAssumed);
+      sink.showMessage(message, title::app);
+    }
+  }
+  qso.band = Freq_Check(qso.frequencyText, n, sink, message);
+}
+
 bool QsoDecoder::decode(std::int32_t n, QsoView& qso) {
   Impl& im = *impl_;
   qso.dbrText1 = qso.dbrText2 = qso.dbrText3 = {};
   if (n < 1) return false;
-  const char* r = im.record.data();
   const std::uint64_t offset = (kHeaderSize - kRecordSize) + kRecordSize * static_cast<std::uint64_t>(n);
-  if (im.records.read(offset, im.record.data(), kRecordSize) < kRecordSize) return false;
+  if (im.records.read(offset, reinterpret_cast<char*>(&im.record), kRecordSize) < kRecordSize) return false;
+  const RecordBytes& r = im.record;
 
-  const std::int32_t textPointer = static_cast<std::int32_t>(
-      byteAt(r, 54) | (byteAt(r, 55) << 8) | (byteAt(r, 56) << 16) | (byteAt(r, 57) << 24));
-  if (textPointer > 0) {
-    // Whatever lies beyond the end of the companion file counts as absent:
-    // a missing length byte is 0 and a text keeps only the bytes that exist.
-    unsigned char lengths[3] = {};
-    im.texts.read(static_cast<std::uint64_t>(textPointer), reinterpret_cast<char*>(lengths), 3);
-    const std::size_t total = std::size_t{lengths[0]} + lengths[1] + lengths[2];
-    const std::size_t got = im.texts.read(static_cast<std::uint64_t>(textPointer) + 3, im.textBlock.data(), total);
-    const std::string_view block(im.textBlock.data(), got);
-    std::size_t at = 0;
-    std::string_view* targets[3] = {&qso.dbrText1, &qso.dbrText2, &qso.dbrText3};
-    for (std::size_t i = 0; i < 3; ++i) {
-      const std::size_t from = std::min<std::size_t>(at, block.size());
-      *targets[i] = companionText(block.substr(from, lengths[i]));
-      at += lengths[i];
-    }
-  }
-  // The call sign padded with blanks to 6 characters.
-  const std::string_view call = sjis::trim(std::string_view(r + 1, 7));
-  char* p = im.callSign;
-  std::memcpy(p, call.data(), call.size());
-  p += call.size();
-  for (std::size_t i = sjis::length(call); i < 6; ++i) *p++ = ' ';
-  qso.callSign = between(im.callSign, p);
-  qso.portableSuffix = sjis::trim(std::string_view(r + 8, 3));
-
-  if (qso.portableSuffix.empty()) {
-    qso.fullCall = qso.callSign;
-  } else {
-    constexpr std::string_view marker = "$DX";
-    const bool prefixForm = qso.dbrText2.find(marker) != std::string_view::npos ||
-                            qso.dbrText3.find(marker) != std::string_view::npos;
-    const std::string_view first = prefixForm ? qso.portableSuffix : qso.callSign;
-    const std::string_view second = prefixForm ? qso.callSign : qso.portableSuffix;
-    p = im.fullCall;
-    std::memcpy(p, first.data(), first.size());
-    p += first.size();
-    *p++ = '/';
-    std::memcpy(p, second.data(), second.size());
-    qso.fullCall = std::string_view(im.fullCall, first.size() + 1 + second.size());
-  }
-
-  qso.shortText1 = stripped(r + 11, 6);
-  qso.shortText2 = stripped(r + 17, 6);
-
-  const unsigned f = byteAt(r, 26);
-  if (f <= 128) {
-    qso.frequencyText = std::string_view(r + 23, 4);
-  } else {
-    const unsigned packed = byteAt(r, 23) | (byteAt(r, 24) << 8) | (byteAt(r, 25) << 16);
-    char* const digits = putDecimal(std::end(im.frequency), packed);
-    std::size_t size = static_cast<std::size_t>(std::end(im.frequency) - digits);
-    unsigned kept = (f >> 3) & 7u;
-    if (kept == 0) kept = 8;
-    const unsigned point = f & 7u;
-    size = std::min<std::size_t>(size, kept + 1);
-    qso.frequencyText = std::string_view(digits, size);
-    if (point + 1 <= size) {
-      digits[point] = '.';
-    } else {
-      const std::string_view band = Freq_Check(qso.frequencyText, n, im.sink, im.message);
-      std::string& m = im.message;
-      m.assign(msg::qsoNumberPrefix);
-      appendDecimal(m, n);
-      m += msg::frequencyOdd;
-      m += '\n';
-      m += band;
-      m += msg::frequencyAssumed;
-      im.sink.showMessage(m, title::app);
-    }
-  }
-  qso.frequencyText = sjis::trim(qso.frequencyText);
-  qso.band = Freq_Check(qso.frequencyText, n, im.sink, im.message);
-
-  qso.mode = stripped(r + 27, 3);
-  qso.longText = stripped(r + 30, 12);
-  qso.flag1 = flag(r + 42);
-  qso.flag2 = flag(r + 43);
-  qso.flag3 = flag(r + 44);
-  qso.qsoDate = decodeDate(im.date, byteAt(r, 45), byteAt(r, 46), byteAt(r, 47));
-  qso.qsoTime = decodeTime(im.time, byteAt(r, 48), byteAt(r, 49));
-  qso.report1 = decodeReport(im.report1, byteAt(r, 50), byteAt(r, 51));
-  qso.report2 = decodeReport(im.report2, byteAt(r, 52), byteAt(r, 53));
+  const unsigned char* t = r.textPointer;
+  const auto textPointer = static_cast<std::int32_t>(t[0] | (t[1] << 8) | (t[2] << 16) | (unsigned{t[3]} << 24));
+  if (textPointer > 0) im.readTexts(static_cast<std::uint64_t>(textPointer), qso);
+  qso.callSign = paddedCall(im.callSign, r.callSign);
+  qso.portableSuffix = sjis::trim(view(r.portableSuffix));
+  qso.fullCall = qso.portableSuffix.empty() ? qso.callSign : joinedCall(im.fullCall, qso);
+  qso.shortText1 = stripped(r.shortText1);
+  qso.shortText2 = stripped(r.shortText2);
+  im.decodeFrequency(r.frequency, n, qso);
+  qso.mode = stripped(r.mode);
+  qso.longText = stripped(r.longText);
+  qso.flag1 = flag(r.flag1);
+  qso.flag2 = flag(r.flag2);
+  qso.flag3 = flag(r.flag3);
+  qso.qsoDate = decodeDate(im.date, r.year, r.month, r.day);
+  qso.qsoTime = decodeTime(im.time, r.hour, r.minute);
+  qso.report1 = decodeReport(im.report1, r.report1, r.extra1);
+  qso.report2 = decodeReport(im.report2, r.report2, r.extra2);
   return true;
 }
 
