@@ -101,6 +101,7 @@ public:
   }
 
   void beforeReplace() override {
+    pendingLabel_ = 0;
     platform_.setCaption(Control::Label3, decimal(recordCount_));
     platform_.setEnabled(Control::Command2, false);
     platform_.setCaption(Control::Label1, text::copying);

@@ -281,10 +281,10 @@ RunResult runExtraction(FileSystem& fs, const ExtractJob& job, RunObserver& obse
     result.outcome = RunResult::Outcome::Stopped;
     return result;
   }
-  bool stopAsked = false;
-  whileAnswering(observer, stopAsked, [&temp] { temp.commit(); });
   db.Hamlog_Close();
   observer.beforeReplace();
+  bool stopAsked = false;
+  whileAnswering(observer, stopAsked, [&temp] { temp.commit(); });
   try {
     whileAnswering(observer, stopAsked, [&temp] { temp.replace(); });
   } catch (const IoError& e) {

@@ -38,7 +38,8 @@ public:
   // About every 40 ms while the next QSOs are still being decoded, however
   // slowly the files read; false stops the run.
   virtual bool waiting() { return true; }
-  // Every line is durable in the temporary file; the work file is next.
+  // Every line is in the temporary file; making it durable and putting it in
+  // place of the work file are next.
   virtual void beforeReplace() {}
 };
 
