@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,10 +45,27 @@ namespace fs = std::filesystem;
 
 struct Ended {};
 
+// The next scripted answer, or none once the script has run out.
+template <class T>
+T next(std::deque<T>& script, T none) {
+  if (script.empty()) return none;
+  T first = script.front();
+  script.pop_front();
+  return first;
+}
+
+// Controls by name, so that a transcript reads without a legend.
+const std::map<Control, std::string> kControlNames = {
+    {Control::Command1, "Command1"}, {Control::Command2, "Command2"}, {Control::Check1, "Check1"}, {Control::Check2, "Check2"},
+    {Control::Op, "Op"}, {Control::Label1, "Label1"}, {Control::Label2, "Label2"}, {Control::Label3, "Label3"}};
+
 // Records every call as one transcript line; answers from the script.
 class ScriptedUi final : public Platform {
 public:
-  explicit ScriptedUi(FileSystem& files) : files_(files) {}
+  // The suite at root: the program in root/app, the environment file named on the command line.
+  ScriptedUi(FileSystem& files, const std::string& root)
+      : appDir(root + "/app"), argument(" " + root + "/ENV.DAT"), files_(files) {}
+  NativeString appDir, argument;
   std::string log;
   std::deque<Answer> answers;
   std::deque<OpenFileResult> picks;
@@ -56,30 +73,18 @@ public:
   std::function<void(int)> onPump;
   int pumps = 0;
   std::uint64_t msPerTick = 0;  // a still clock: a quick run
-  NativeString appDir, argument;
 
   Answer messageBox(std::string_view text, std::string_view caption, Buttons b, Icon i) override {
     log += std::string(b == Buttons::YesNo && i == Icon::Exclamation ? "ask:" : b == Buttons::Ok && i == Icon::None ? "box:" : "odd:") +
            std::string(caption) + ":" + std::string(text) + "\n";
-    if (b == Buttons::Ok) return Answer::Ok;
-    if (answers.empty()) return Answer::No;
-    const Answer a = answers.front();
-    answers.pop_front();
-    return a;
+    return b == Buttons::Ok ? Answer::Ok : next(answers, Answer::No);
   }
   OpenFileResult openFileDialog(const OpenFileRequest& r) override {
     log += "dialog:" + r.title + "|" + r.filter + "|" + std::to_string(r.flags) + "\n";
-    if (picks.empty()) return {};
-    OpenFileResult p = picks.front();
-    picks.pop_front();
-    return p;
+    return next(picks, {});
   }
-  void setCaption(Control c, std::string_view text) override {
-    log += "cap" + std::to_string(static_cast<int>(c)) + ":" + std::string(text) + "\n";
-  }
-  void setEnabled(Control c, bool on) override {
-    log += (on ? "on" : "off") + std::to_string(static_cast<int>(c)) + "\n";
-  }
+  void setCaption(Control c, std::string_view text) override { log += kControlNames.at(c) + ":" + std::string(text) + "\n"; }
+  void setEnabled(Control c, bool on) override { log += (on ? "on " : "off ") + kControlNames.at(c) + "\n"; }
   bool isChecked(Control c) override { return c == Control::Check1 ? check1 : c == Control::Check2 && check2; }
   void setBusyCursor(bool busy) override { log += busy ? "busy\n" : "idle\n"; }
   void processMessages() override {
@@ -110,171 +115,172 @@ std::string expand(std::string s, const std::string& root) {
   return s;
 }
 
+// What a session makes go wrong: its step on its file fails (Io) or runs out
+// of memory; the menu program does not start; another run holds the
+// temporary file; the log's records read only once the window has pumped.
+enum class Fault { None, Io, OutOfMemory, MenuStart, Held, SlowLog };
+
 // Clicks: L load, S start, H hamlog definition, X marker removal, U unload,
-// R remove the log, C its companion file, D write both. Controls in transcripts: 0 Command1,
-// 1 Command2, 2 Check1, 3 Check2, 4 Op, 5-7 Label1-3.
+// R remove the log, C its companion file, D write both.
 struct Session {
   const char* name;
-  std::string env;          // ENV.DAT ("-" none); "%" is the scratch directory
-  int qsos = -1;            // LOG.DBS with this many QSOs (-1: none)
+  std::string env;  // ENV.DAT ("-" none); "%" is the scratch directory
+  int qsos;         // LOG.DBS with this many QSOs (-1: none)
   std::string clicks;
   std::string transcript;
-  std::string envAfter = "=";  // "=": as before
-  std::vector<Answer> answers = {};
-  std::vector<std::string> picks = {};  // native full paths; "?" one Shift_JIS cannot hold
-  std::string failOn = "";              // "step:file name" that fails, or "start"
-  int unloadAtPump = 0;
-  const char* argument = " %/ENV.DAT";
-  bool modeFile = false;
-  int msPerTick = 0;
+  struct With {
+    std::string envAfter = "=";  // "=": as before
+    std::vector<Answer> answers = {};
+    std::vector<std::string> picks = {};  // native full paths; "?" one Shift_JIS cannot hold
+    Fault fault = Fault::None;
+    std::string step = "", file = "";  // what an Io or OutOfMemory fault strikes: "write", "nebwdw.tmp"
+    int unloadAtPump = 0;
+    const char* argument = " %/ENV.DAT";
+    bool modeFile = false;
+    int msPerTick = 0;
+  } with = {};
 };
 
-const std::string kLoaded = "cap5:%/LOG.DBS\noff3\n";
-const std::string kRunStart = "cap6:2\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\n";
+#define LOG_ENV "#01,%/LOG.DBS\r\n"
+#define STARTED(count) "Label2:" count "\noff Command1\noff Op\noff Check1\noff Check2\nbusy\n"
+const std::string kLoaded = "Label1:%/LOG.DBS\noff Check2\n";
+const std::string kRunStart = STARTED("2") "Label3:1\npump\n";
+const std::string kCopying = "Label3:2\noff Command2\nLabel1:" COPYING "\npump\n";
 
 const Session kSessions[] = {
-    {"no argument", "-", -1, "L", "box:NEBWD:" NO_ARGUMENT "\nhelp:\nstart:%/app/nebmenu.exe X\nend\n", "=", {}, {}, "", 0, "X"},
+    {"no argument", "-", -1, "L", "box:NEBWD:" NO_ARGUMENT "\nhelp:\nstart:%/app/nebmenu.exe X\nend\n", {.argument = "X"}},
     {"no environment file", "-", -1, "L", "box:NEBWD:" NO_ENV "\n" HANDOFF},
     {"argument without its blank", "", -1, "L",
-     "box:NEBWD:" NO_ENV "\nhelp:%/app/neb01.hlp\nstart:%/app/nebmenu.exe %/ENV.DAT\nend\n", "=", {}, {}, "", 0, "%/ENV.DAT"},
-    {"missing log, No: Start converts no mode even with Mode.txt", "#01,%/LOG.DBS\r\n", 2, "RLDS",
-     "cap5:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff0\n" + kRunStart +
-         "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
-     "=", {Answer::No}, {}, "", 0, " %/ENV.DAT", true},
-    {"no log at Start", "#01,%/LOG.DBS\r\n", -1, "LS",
-     "cap5:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff0\nbox:NEB01:" UNDEFINED "\n", "=", {Answer::No}},
-    {"Yes, cancel, then No", "", -1, "L", "box:NEB01:\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:\nask:NEB01:" ASK "\noff0\n",
-     "=", {Answer::Yes, Answer::No}},
+     "box:NEBWD:" NO_ENV "\nhelp:%/app/neb01.hlp\nstart:%/app/nebmenu.exe %/ENV.DAT\nend\n", {.argument = "%/ENV.DAT"}},
+    {"missing log, No: Start converts no mode even with Mode.txt", LOG_ENV, 2, "RLDS",
+     "Label1:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff Command1\n" + kRunStart + kCopying + "idle\n" HANDOFF,
+     {.answers = {Answer::No}, .modeFile = true}},
+    {"no log at Start", LOG_ENV, -1, "LS",
+     "Label1:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff Command1\nbox:NEB01:" UNDEFINED "\n", {.answers = {Answer::No}}},
+    {"Yes, cancel, then No", "", -1, "L", "box:NEB01:\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:\nask:NEB01:" ASK "\noff Command1\n",
+     {.answers = {Answer::Yes, Answer::No}}},
     {"Yes, a name Shift_JIS cannot hold, two non-DBS, then the log", "$JA\r\n#01,C:/OLD.DBS\r\n", 0, "L",
-     "cap5:C:/OLD.DBS\nbox:NEB01:C:/OLD.DBS\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:%/?.DBS\n" UNREPRESENTABLE "\n" DIALOG
-     "\n" DIALOG "\n" DIALOG "\ncap5:%/LOG.DBS\n" + kLoaded,
-     "$JA\r\n#01,%/LOG.DBS\r\n", {Answer::Yes}, {"?", "%/LOG.TXT", "%/DBS", "%/LOG.DBS"}},
-    {"run without conversions, each QSO as long as the pumping interval", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\npump\ncap7:2\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF,
-     "=", {}, {}, "", 0, " %/ENV.DAT", false, 50},
-    {"packed frequency with no band (three boxes), then a record file shorter than its header", "#01,%/LOG.DBS\r\n",
-     3, "LS",
-     kLoaded + "cap6:5000\noff0\noff4\noff2\noff3\nbusy\ncap7:1\npump\ncap7:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
+     "Label1:C:/OLD.DBS\nbox:NEB01:C:/OLD.DBS\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:%/?.DBS\n" UNREPRESENTABLE "\n" DIALOG
+     "\n" DIALOG "\n" DIALOG "\nLabel1:%/LOG.DBS\n" + kLoaded,
+     {.envAfter = "$JA\r\n#01,%/LOG.DBS\r\n", .answers = {Answer::Yes}, .picks = {"?", "%/LOG.TXT", "%/DBS", "%/LOG.DBS"}}},
+    {"run without conversions, each QSO as long as the pumping interval", LOG_ENV, 2, "LS",
+     kLoaded + kRunStart + "Label3:2\npump\n" + kCopying + "idle\n" HANDOFF, {.msPerTick = 50}},
+    {"packed frequency with no band (three boxes), then a record file shorter than its header", LOG_ENV, 3, "LS",
+     kLoaded + STARTED("5000") "Label3:1\npump\nLabel3:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
      "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xaa\x95\xcf\x82\xc5\x82\xb7\n MHz "
-     "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\ncap7:4\nbox:NEB01:HAMLOG \x82\xcc"
+     "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\nLabel3:4\nbox:NEB01:HAMLOG \x82\xcc"
      "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
      "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 5000 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
-     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\ncap7:5000\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
-    {"run on an empty log", "#01,%/LOG.DBS\r\n", 0, "LS",
-     kLoaded + "cap6:0\noff0\noff4\noff2\noff3\nbusy\ncap7:0\noff1\ncap5:" COPYING "\npump\nidle\n" HANDOFF},
-    {"log gone before Start", "#01,%/LOG.DBS\r\n", 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
-    {"companion file gone before Start", "#01,%/LOG.DBS\r\n", 2, "LCS",
+     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nLabel3:5000\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
+    {"run on an empty log", LOG_ENV, 0, "LS", kLoaded + STARTED("0") "Label3:0\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
+    {"log gone before Start", LOG_ENV, 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
+    {"companion file gone before Start", LOG_ENV, 2, "LCS",
      kLoaded + "box:HamlogOpen:%/LOG.DBR  \x82\xaa\x81\x40\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n"},
-    {"Stop during the run", "#01,%/LOG.DBS\r\n", 2, "LS", kLoaded + kRunStart + HANDOFF, "=", {}, {}, "", 1},
-    {"unload while copying", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\n" HANDOFF, "=", {}, {}, "", 2},
-    {"unload before a run", "#01,%/LOG.DBS\r\n", 2, "LU", kLoaded + HANDOFF},
-    {"menu that cannot start", "#01,%/LOG.DBS\r\n", 2, "LU",
+    {"Stop during the run", LOG_ENV, 2, "LS", kLoaded + kRunStart + HANDOFF, {.unloadAtPump = 1}},
+    {"unload while copying", LOG_ENV, 2, "LS", kLoaded + kRunStart + kCopying + HANDOFF, {.unloadAtPump = 2}},
+    {"unload before a run", LOG_ENV, 2, "LU", kLoaded + HANDOFF},
+    {"menu that cannot start", LOG_ENV, 2, "LU",
      kLoaded + "help:%/app/neb01.hlp\nbox:NEB01:%/app/nebmenu.exe  %/ENV.DAT \x82\xf0\x8bN\x93\xae\x82\xc5\x82\xab\x82\xdc"
-               "\x82\xb9\x82\xf1\nend\n", "=", {}, {}, "start"},
-    {"temporary file cannot be created", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + "cap6:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("create") "\nend\n", "=", {}, {}, "create:nebwdw.tmp"},
-    {"temporary file cannot be written", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "idle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("write") "\nend\n", "=", {}, {}, "write:nebwdw.tmp"},
-    {"work file cannot be replaced", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "cap7:2\noff1\ncap5:" COPYING "\npump\nidle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
-     "=", {}, {}, "replace:Work.Txt"},
-    {"temporary file held by another run", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + "cap6:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" " \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: "
+               "\x82\xb9\x82\xf1\nend\n", {.fault = Fault::MenuStart}},
+    {"temporary file cannot be created", LOG_ENV, 2, "LS", kLoaded + "Label2:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("create") "\nend\n",
+     {.fault = Fault::Io, .step = "create", .file = "nebwdw.tmp"}},
+    {"temporary file cannot be written", LOG_ENV, 2, "LS", kLoaded + kRunStart + "idle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("write") "\nend\n",
+     {.fault = Fault::Io, .step = "write", .file = "nebwdw.tmp"}},
+    {"work file cannot be replaced", LOG_ENV, 2, "LS",
+     kLoaded + kRunStart + kCopying + "idle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
+     {.fault = Fault::Io, .step = "replace", .file = "Work.Txt"}},
+    {"temporary file held by another run", LOG_ENV, 2, "LS",
+     kLoaded + "Label2:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" " \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: "
                "\x82\xd9\x82\xa9\x82\xcc\x92\x8a\x8f\x6f\x8f\x88\x97\x9d\x82\xaa\x8e\x67\x97\x70\x92\x86\x82\xc5\x82\xb7\nend\n",
-     "=", {}, {}, "held"},
-    {"out of memory while writing", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "idle\nbox:NEB01:\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\nend\n", "=", {}, {},
-     "!write:nebwdw.tmp"},
-    {"Stop while the log reads slowly", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + "cap6:2\noff0\noff4\noff2\noff3\nbusy\npump\n" HANDOFF, "=", {}, {}, "slow", 1},
-    {"temporary file cannot be removed at unload", "#01,%/LOG.DBS\r\n", 2, "LS",
-     kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n", "=", {}, {}, "remove:nebwdw.tmp", 1},
+     {.fault = Fault::Held}},
+    {"out of memory while writing", LOG_ENV, 2, "LS",
+     kLoaded + kRunStart + "idle\nbox:NEB01:\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\nend\n",
+     {.fault = Fault::OutOfMemory, .step = "write", .file = "nebwdw.tmp"}},
+    {"Stop while the log reads slowly", LOG_ENV, 2, "LS", kLoaded + STARTED("2") "pump\n" HANDOFF,
+     {.fault = Fault::SlowLog, .unloadAtPump = 1}},
+    {"temporary file cannot be removed at unload", LOG_ENV, 2, "LS",
+     kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n",
+     {.fault = Fault::Io, .step = "remove", .file = "nebwdw.tmp", .unloadAtPump = 1}},
     {"marker lines removed, even after No", MARKER "\r\n#01,X\r\n  " MARKER "  \r\n" MARKER "x\r\n$JA", -1, "LX",
-     "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\noff0\noff1\non0\non1\n", "#01,X\r\n" MARKER "x\r\n$JA\r\n"},
+     "Label1:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff Command1\noff Command1\noff Command2\non Command1\non Command2\n",
+     {.envAfter = "#01,X\r\n" MARKER "x\r\n$JA\r\n"}},
     {"marker removal fails", MARKER "\r\n", 2, "LX",
-     "box:NEB01:\nask:NEB01:" ASK "\noff0\noff0\noff1\nbox:NEB01:%/ENV.DAT" CANNOT("replace") "\nend\n", "=", {}, {}, "replace:ENV.DAT"},
+     "box:NEB01:\nask:NEB01:" ASK "\noff Command1\noff Command1\noff Command2\nbox:NEB01:%/ENV.DAT" CANNOT("replace") "\nend\n",
+     {.fault = Fault::Io, .step = "replace", .file = "ENV.DAT"}},
     {"definition rewrites every #01 line", "#01,X\r\n$JA\r\n#01,C:/A.DBS,Y", -1, "LH",
-     "cap5:C:/A.DBS\nbox:NEB01:C:/A.DBS\nask:NEB01:" ASK "\noff0\n" DIALOG "\ncap5:%/\x95\\/L.DBS\n",
-     "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", {}, {"%/\xe8\xa1\xa8/L.DBS"}},
+     "Label1:C:/A.DBS\nbox:NEB01:C:/A.DBS\nask:NEB01:" ASK "\noff Command1\n" DIALOG "\nLabel1:%/\x95\\/L.DBS\n",
+     {.envAfter = "#01,%/\x95\\/L.DBS\r\n$JA\r\n#01,%/\x95\\/L.DBS\r\n", .picks = {"%/\xe8\xa1\xa8/L.DBS"}}},
     {"definition whose rewrite fails says why", "#01,X\r\n", -1, "LH",
-     "cap5:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff0\n" DIALOG "\nbox:NEB01:%/ENV.tmp" CANNOT("commit") "\ncap5:X\n", "=", {},
-     {"%/A.DBS"}, "commit:ENV.tmp"},
+     "Label1:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff Command1\n" DIALOG "\nbox:NEB01:%/ENV.tmp" CANNOT("commit") "\nLabel1:X\n",
+     {.picks = {"%/A.DBS"}, .fault = Fault::Io, .step = "commit", .file = "ENV.tmp"}},
 };
 
 TEST(Shell, ScriptedSessions) {
   for (const Session& s : kSessions) {
+    const Session::With& with = s.with;
     const TempDir dir;
     const fs::path& root = dir.path;
     fs::create_directories(root / "app" / "data");
     const std::string r = root.string();
     if (s.env != "-") writeFile(root / "ENV.DAT", expand(s.env, r));
     writeFile(root / "app" / "data" / "Work.Txt", "old\r\n");
-    if (s.modeFile) writeFile(root / "app" / "Mode.txt", "SSB,LSB\r\n");
+    if (with.modeFile) writeFile(root / "app" / "Mode.txt", "SSB,LSB\r\n");
     const auto makeLog = [&] {
-      gen::DatabaseWriter w(root / "LOG.DBS", root / "LOG.DBR");
-      for (int i = 0; i < s.qsos; ++i) {
-        gen::GenQso q{.call = "JA" + std::to_string(i), .mode = "LSB"};
-        if (i == 1 && s.qsos == 3) q.frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
-        w.add(q);
-      }
-      w.finish(s.qsos == 3 ? std::optional<std::uint32_t>(5000) : std::nullopt);
+      std::vector<gen::GenQso> qsos;
+      for (int i = 0; i < s.qsos; ++i) qsos.push_back({.call = "JA" + std::to_string(i), .mode = "LSB"});
+      if (s.qsos == 3) qsos[1].frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
+      writeDatabase(root / "LOG.DBS", qsos, s.qsos == 3 ? std::optional<std::uint32_t>(5000) : std::nullopt);
     };
     if (s.qsos >= 0) makeLog();
     test::FaultFs files;
-    // "held": another run holds the temporary file; "slow": the log's records
-    // read only once the window has pumped.
     std::unique_ptr<WriteFile> held;
-    if (s.failOn == "held") {
-      held = OsFileSystem().createLocked(root / "app" / "nebwdw.tmp");
-      held->write("first", 5);
-    }
-    std::mutex gate;
-    std::condition_variable opened;
-    bool open = s.failOn != "slow";
+    if (with.fault == Fault::Held) (held = OsFileSystem().createLocked(root / "app" / "nebwdw.tmp"))->write("first", 5);
+    std::atomic<bool> readable = with.fault != Fault::SlowLog;
     files.beforeRead = [&](const fs::path& p, std::uint64_t offset) {
-      std::unique_lock<std::mutex> hold(gate);
-      if (p.filename() == "LOG.DBS" && offset > 0) opened.wait_for(hold, std::chrono::seconds(10), [&] { return open; });
+      for (int ms = 0; !readable && p.filename() == "LOG.DBS" && offset > 0 && ms < 10000; ++ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
-    if (s.failOn[0] == '!') files.failure = test::FaultFs::Failure::OutOfMemory;
-    ScriptedUi ui(files);
-    ui.appDir = r + "/app";
-    ui.argument = expand(s.argument, r);
-    ui.check2 = s.modeFile;
-    ui.msPerTick = s.msPerTick;
-    ui.failStart = s.failOn == "start";
-    ui.answers.assign(s.answers.begin(), s.answers.end());
-    for (const std::string& p : s.picks) {
+    if (with.fault == Fault::OutOfMemory) files.failure = test::FaultFs::Failure::OutOfMemory;
+    ScriptedUi ui(files, r);
+    ui.argument = expand(with.argument, r);
+    ui.check2 = with.modeFile;
+    ui.msPerTick = with.msPerTick;
+    ui.failStart = with.fault == Fault::MenuStart;
+    ui.answers.assign(with.answers.begin(), with.answers.end());
+    for (const std::string& p : with.picks) {
       const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : expand(p, r);
       ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
     }
     Form1 form(ui);
     ui.onPump = [&](int pump) {
-      gate.lock(), open = true, gate.unlock();
-      opened.notify_all();
+      readable = true;
       // Stop at the first pump, the close box at a later one.
-      if (pump == s.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
+      if (pump == with.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
     };
     for (char c : s.clicks) {
-      if (c != 'L' && !s.failOn.empty())
-        files.fail = [&](std::string_view step, const fs::path& p) {
-          const std::string at = std::string(step) + ":" + p.filename().string();
-          return s.failOn == at || s.failOn == "!" + at;
-        };
+      // Faults strike after the start-up.
+      if (c != 'L') files.fail = [&](std::string_view step, const fs::path& p) { return step == with.step && p.filename() == with.file; };
       try {
-        c == 'L' ? form.Form_Load() : c == 'S' ? form.Command1_Click() : c == 'H' ? form.hamlog_set_Click()
-        : c == 'X' ? form.MENU_X_Click() : c == 'U' ? form.Form_Unload()
-        : c == 'D' ? makeLog() : void(fs::remove(root / (c == 'R' ? "LOG.DBS" : "LOG.DBR")));
+        switch (c) {
+          case 'L': form.Form_Load(); break;
+          case 'S': form.Command1_Click(); break;
+          case 'H': form.hamlog_set_Click(); break;
+          case 'X': form.MENU_X_Click(); break;
+          case 'R': fs::remove(root / "LOG.DBS"); break;
+          case 'C': fs::remove(root / "LOG.DBR"); break;
+          case 'D': makeLog(); break;
+          case 'U': form.Form_Unload();
+        }
       } catch (const Ended&) {
       }
     }
     EXPECT_EQ(ui.log, expand(s.transcript, r)) << s.name;
-    EXPECT_EQ(readFile(root / "ENV.DAT"), expand(s.envAfter == "=" ? (s.env == "-" ? "" : s.env) : s.envAfter, r)) << s.name;
-    EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), s.failOn.rfind("remove", 0) == 0 || held) << s.name;
+    EXPECT_EQ(readFile(root / "ENV.DAT"), expand(with.envAfter == "=" ? (s.env == "-" ? "" : s.env) : with.envAfter, r)) << s.name;
+    EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), with.step == "remove" || held) << s.name;
     EXPECT_EQ(held ? readFile(root / "app" / "nebwdw.tmp") : "first", "first") << s.name;
     EXPECT_FALSE(fs::exists(root / "ENV.tmp")) << s.name;
     const bool ran = ui.log.find("start:") != std::string::npos && s.clicks.find('S') != std::string::npos &&
-                     s.unloadAtPump == 0;
+                     with.unloadAtPump == 0;
     const std::string work = readFile(root / "app" / "data" / "Work.Txt");
     EXPECT_EQ(work.substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n") << s.name;
     EXPECT_EQ(std::count(work.begin(), work.end(), '\n'), ran ? s.qsos : 1) << s.name;
@@ -291,9 +297,7 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
   writeDatabase(dir.path / "LOG.DBS", {{.call = "JA1ABC", .portable = "JA1", .mode = "LSB"}});
   for (const auto& [area, mode] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
     test::FaultFs files;
-    ScriptedUi ui(files);
-    ui.appDir = r + "/app";
-    ui.argument = " " + r + "/ENV.DAT";
+    ScriptedUi ui(files, r);
     ui.check1 = area;
     ui.check2 = mode;
     Form1 form(ui);
@@ -318,9 +322,7 @@ TEST(Shell, TheWindowAnswersWhileASlowDiskFinishes) {
   files.slow = [](std::string_view step) {
     if (step == "commit" || step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(400));
   };
-  ScriptedUi ui(files);
-  ui.appDir = r + "/app";
-  ui.argument = " " + r + "/ENV.DAT";
+  ScriptedUi ui(files, r);
   Form1 form(ui);
   form.Form_Load();
   auto last = std::chrono::steady_clock::now();
