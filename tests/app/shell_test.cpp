@@ -88,7 +88,9 @@ public:
   bool isChecked(Control c) override { return c == Control::Check1 ? check1 : c == Control::Check2 && check2; }
   void setBusyCursor(bool busy) override { log += busy ? "busy\n" : "idle\n"; }
   void processMessages() override {
-    log += "pump\n";
+    // Pumps with nothing shown between read as one: how often the window
+    // answers while nothing changes is the machine's speed, not the logic's.
+    if (!log.ends_with("pump\n")) log += "pump\n";
     if (onPump) onPump(++pumps);
   }
   std::uint64_t tickMs() override { return clock_ += msPerTick; }
@@ -117,8 +119,10 @@ std::string expand(std::string s, const std::string& root) {
 
 // What a session makes go wrong: its step on its file fails (Io) or runs out
 // of memory; the menu program does not start; another run holds the
-// temporary file; the log's records read only once the window has pumped.
-enum class Fault { None, Io, OutOfMemory, MenuStart, Held, SlowLog };
+// temporary file; the log's records read only once the window has pumped; the
+// final flush and the replace take 400 ms each, and the window answers all
+// the same, far more often than that.
+enum class Fault { None, Io, OutOfMemory, MenuStart, Held, SlowLog, SlowDisk };
 
 // Clicks: L load, S start, H hamlog definition, X marker removal, U unload,
 // R remove the log, C its companion file, D write both.
@@ -198,6 +202,8 @@ const Session kSessions[] = {
      {.fault = Fault::OutOfMemory, .step = "write", .file = "nebwdw.tmp"}},
     {"Stop while the log reads slowly", LOG_ENV, 2, "LS", kLoaded + STARTED("2") "pump\n" HANDOFF,
      {.fault = Fault::SlowLog, .unloadAtPump = 1}},
+    {"slow disk", LOG_ENV, 1, "LS", kLoaded + STARTED("1") "Label3:1\npump\nLabel3:1\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF,
+     {.fault = Fault::SlowDisk}},
     {"temporary file cannot be removed at unload", LOG_ENV, 2, "LS",
      kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n",
      {.fault = Fault::Io, .step = "remove", .file = "nebwdw.tmp", .unloadAtPump = 1}},
@@ -241,6 +247,10 @@ TEST(Shell, ScriptedSessions) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
     if (with.fault == Fault::OutOfMemory) files.failure = test::FaultFs::Failure::OutOfMemory;
+    if (with.fault == Fault::SlowDisk)
+      files.slow = [](std::string_view step) {
+        if (step == "commit" || step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      };
     ScriptedUi ui(files, r);
     ui.argument = expand(with.argument, r);
     ui.check2 = with.modeFile;
@@ -252,7 +262,11 @@ TEST(Shell, ScriptedSessions) {
       ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
     }
     Form1 form(ui);
+    auto lastPump = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration unanswered{};  // the longest time without pumping
     ui.onPump = [&](int pump) {
+      unanswered = std::max(unanswered, std::chrono::steady_clock::now() - lastPump);
+      lastPump = std::chrono::steady_clock::now();
       readable = true;
       // Stop at the first pump, the close box at a later one.
       if (pump == with.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
@@ -274,6 +288,8 @@ TEST(Shell, ScriptedSessions) {
       } catch (const Ended&) {
       }
     }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::max(unanswered, std::chrono::steady_clock::now() - lastPump));
+    EXPECT_TRUE(with.fault != Fault::SlowDisk || ms.count() < 250) << s.name << ": " << ms.count() << " ms without pumping";
     EXPECT_EQ(ui.log, expand(s.transcript, r)) << s.name;
     EXPECT_EQ(readFile(root / "ENV.DAT"), expand(with.envAfter == "=" ? (s.env == "-" ? "" : s.env) : with.envAfter, r)) << s.name;
     EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), with.step == "remove" || held) << s.name;
@@ -307,35 +323,6 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
               std::string("\"NEBWD\",\"JA1ABC\",\"") + (area ? "1" : "JA1") + "\",\"\",\"\",\"7\",\"" + (mode ? "SSB" : "LSB") +
                   "\",\"\",\"\",\"\",\"\",\"20040101\",\"0000J\",\"59\",\"59\",\"\",\"\",\"\",\"0000000001\",\"JA1ABC/JA1\"\r\n");
   }
-}
-
-// A slow disk: the final flush and the replace take 400 ms each. The window
-// answers all the same: the longest time without pumping, during the run
-// and at its end, stays far below that.
-TEST(Shell, TheWindowAnswersWhileASlowDiskFinishes) {
-  const TempDir dir;
-  const std::string r = dir.path.string();
-  writeFile(dir.path / "ENV.DAT", "#01," + r + "/LOG.DBS\r\n");
-  writeDatabase(dir.path / "LOG.DBS", {{.call = "JA1ABC"}});
-  fs::create_directories(dir.path / "app");
-  test::FaultFs files;
-  files.slow = [](std::string_view step) {
-    if (step == "commit" || step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  };
-  ScriptedUi ui(files, r);
-  Form1 form(ui);
-  form.Form_Load();
-  auto last = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::duration longest{};
-  ui.onPump = [&](int) {
-    const auto now = std::chrono::steady_clock::now();
-    longest = std::max(longest, now - last);
-    last = now;
-  };
-  EXPECT_THROW(form.Command1_Click(), Ended);
-  longest = std::max(longest, std::chrono::steady_clock::now() - last);
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 250);
-  EXPECT_EQ(readFile(dir.path / "app" / "data" / "Work.Txt").substr(0, 16), "\"NEBWD\",\"JA1ABC\"");
 }
 
 TEST(EnvRewrite, CopyNameAndLineEnds) {
