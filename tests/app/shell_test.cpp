@@ -176,6 +176,9 @@ const Session kSessions[] = {
      "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
      "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 5000 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
      "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nLabel3:5000\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
+    {"a long run shows QSOs 1 to 49 as they come, then the fiftieths", LOG_ENV, 120, "LS",
+     kLoaded + STARTED("120") "Label3:1\npump\nLabel3:26\npump\nLabel3:50\npump\nLabel3:100\npump\nLabel3:120\noff Command2\nLabel1:" COPYING
+     "\npump\nidle\n" HANDOFF, {.msPerTick = 2}},
     {"run on an empty log", LOG_ENV, 0, "LS", kLoaded + STARTED("0") "Label3:0\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
     {"log gone before Start", LOG_ENV, 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"companion file gone before Start", LOG_ENV, 2, "LCS",
@@ -328,7 +331,7 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
 TEST(EnvRewrite, CopyNameAndLineEnds) {
   const std::pair<const char*, const char*> names[] = {
       {"/S/ENV.DAT", "/S/ENV.tmp"}, {"/S/ENV.tmp", "/S/ENV.tmp.new"}, {"/S/ENV.Xmp", "/S/ENV.tmp"},
-      {"/S/ENV.tXp", "/S/ENV.tmp"}, {"/S/ENV.TmP", "/S/ENV.TmP.new"}, {"ab", "ab.tmp"},
+      {"/S/ENV.tXp", "/S/ENV.tmp"}, {"/S/ENV.TmP", "/S/ENV.TmP.new"}, {"ab", "ab.tmp"}, {"abc", "tmp"}, {"tmp", "tmp.new"},
       {"/S/\xe7\x92\xb0\xe5\xa2\x83\xe3\x83\x95", "/S/tmp"}};
   for (const auto& [env, copy] : names) EXPECT_EQ(rewriteCopyPath(env), copy) << env;
   const auto dropX = [](std::string_view line) -> std::optional<std::string> {
@@ -339,7 +342,9 @@ TEST(EnvRewrite, CopyNameAndLineEnds) {
   EXPECT_EQ(rewriteText("", dropX), "");
 }
 
-// The rewrite changes the file a link names, and keeps its permissions.
+// The rewrite changes the file a link names, and keeps its permissions. A
+// read-only copy left by an interrupted rewrite goes first: creating over it
+// fails for a user who is not root (root may write it all the same).
 TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
   const TempDir dir;
   const fs::path& root = dir.path;
@@ -347,9 +352,14 @@ TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
   writeFile(root / "real" / "ENV.DAT", "#01,A\r\nx\r\n");
   fs::permissions(root / "real" / "ENV.DAT", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   fs::create_symlink(root / "real" / "ENV.DAT", root / "ENV.DAT");
-  OsFileSystem files;
-  Env_Rewrite(files, (root / "ENV.DAT").native(),
-              [](std::string_view line) { return line == "x" ? std::nullopt : std::optional<std::string>(line); });
+  writeFile(root / "real" / "ENV.tmp", "left over");
+  fs::permissions(root / "real" / "ENV.tmp", fs::perms::owner_read);
+  test::FaultFs files;
+  files.fail = [](std::string_view step, const fs::path& p) {
+    return step == "create" && fs::exists(p) && (fs::status(p).permissions() & fs::perms::owner_write) == fs::perms::none;
+  };
+  EXPECT_NO_THROW(Env_Rewrite(files, (root / "ENV.DAT").native(),
+                              [](std::string_view line) { return line == "x" ? std::nullopt : std::optional<std::string>(line); }));
   EXPECT_TRUE(fs::is_symlink(root / "ENV.DAT"));
   EXPECT_EQ(readFile(root / "real" / "ENV.DAT"), "#01,A\r\n");
   EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(),
