@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "block_cache.hpp"
 #include "extraction.hpp"
 #include "hamlog_database.hpp"
 #include "native_text.hpp"
@@ -31,13 +32,24 @@ TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
   std::vector<std::pair<std::string, std::string>> toSjis = {
       {"a\xF0\x9F\x98\x80" "b", "a?b"}, {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xE4\xBA\xA4", "??\x8C\xF0"}, {"C:\\caf\xC3\xA9", "C:\\caf?"}};
 #ifndef _WIN32  // native text that is not even UTF-8
-  toSjis.insert(toSjis.end(), {{"a\x80\x80" "b", "a?b"}, {"a\xE4\xBA", "a?"}});
+  toSjis.insert(toSjis.end(), {{"a\x80\x80" "b", "a?b"}, {"a\xFF" "b", "a?b"}, {"a\xE4\xBA", "a?"}});
 #endif
   for (const auto& [in, out] : toSjis) EXPECT_EQ(nativeToSjisLossy(native(in)), out) << in;
   // One U+FFFD for each bad character: a lone lead byte, an unassigned pair.
   EXPECT_EQ(sjisToUtf8Lossy("a\x81 b\x8C\xF0\x81"), "a\xEF\xBF\xBD b\xE4\xBA\xA4\xEF\xBF\xBD");
   EXPECT_EQ(sjisToUtf8Lossy("A\x85\x40Z"), "A\xEF\xBF\xBDZ");
   EXPECT_EQ(pathToSjisLossy(Path(native("/\xE3\x83\x8F\xF0\x9F\x98\x80"))), "/\x83n?");
+}
+
+// A read longer than the window goes to the file, whole.
+TEST(BlockCache, ReadsLongerThanTheWindow) {
+  TempDir dir;
+  writeFile(dir.path / "f", "0123456789");
+  BlockCache cache(OsFileSystem().openRead(dir.path / "f"), 4, 2);
+  for (const auto& [offset, bytes] : {std::pair{0, "0123456789"}, {3, "3456789"}}) {
+    char out[16];
+    EXPECT_EQ(std::string(out, cache.read(offset, out, sizeof out)), bytes) << offset;
+  }
 }
 
 // At a drive root the directory already ends in its separator.
