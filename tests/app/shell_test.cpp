@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -24,6 +23,7 @@ namespace neb::app {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // Texts as the window shows them (Shift_JIS).
 #define ASK "HAMLOG \x83t\x83@\x83""C\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x92T\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81H"
@@ -34,25 +34,15 @@ namespace fs = std::filesystem;
 #define MARKER "###\x8f\x89\x8a\xfa\x90\xdd\x92\xe8\x8d\xcf\x82\xdd###"
 #define DIALOG "dialog:HamLog \xcc\xa7\xb2\xd9\x82\xf0\x92\xe8\x8b`\x82\xb5\x82\xdc\x82\xb7|Hamlog (*.DBS)|*.DBS|6148"
 #define CANNOT(step) " \x82\xf0" step "\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: injected"  // " を…できません: "
-#define UNREPRESENTABLE                                                                            \
-  "\x83t\x83@\x83""C\x83\x8b\x96\xbc\x82\xc9 Shift_JIS \x82\xc5\x95\\\x82\xb9\x82\xc8\x82\xa2\x95\xb6" \
-  "\x8e\x9a\x82\xaa\x82\xa0\x82\xe9\x82\xbd\x82\xdf\x8eg\x82\xa6\x82\xdc\x82\xb9\x82\xf1\x81" \
-  "B\x95\xca\x82\xcc\x83t\x83@\x83""C\x83\x8b\x82\xf0\x91I\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81" \
-  "B"
+#define UNREPRESENTABLE                                                                                  \
+  "\x83t\x83@\x83""C\x83\x8b\x96\xbc\x82\xc9 Shift_JIS \x82\xc5\x95\\\x82\xb9\x82\xc8\x82\xa2\x95\xb6\x8e\x9a\x82\xaa" \
+  "\x82\xa0\x82\xe9\x82\xbd\x82\xdf\x8eg\x82\xa6\x82\xdc\x82\xb9\x82\xf1\x81""B\x95\xca\x82\xcc\x83t\x83@\x83""C\x83\x8b" \
+  "\x82\xf0\x91I\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81""B"
 // "交信番号 2 の交信周波数は 無効です" and the frequency text
 #define INVALID2 "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9"
 #define HANDOFF "help:%/app/neb01.hlp\nstart:%/app/nebmenu.exe  %/ENV.DAT\nend\n"
 
 struct Ended {};
-
-// The next scripted answer, or none once the script has run out.
-template <class T>
-T next(std::deque<T>& script, T none) {
-  if (script.empty()) return none;
-  T first = script.front();
-  script.pop_front();
-  return first;
-}
 
 // Controls by name, so that a transcript reads without a legend.
 const std::map<Control, std::string> kControlNames = {
@@ -67,8 +57,9 @@ public:
       : appDir(root + "/app"), argument(" " + root + "/ENV.DAT"), files_(files) {}
   NativeString appDir, argument;
   std::string log;
-  std::deque<Answer> answers;
-  std::deque<OpenFileResult> picks;
+  std::vector<Answer> answers;        // to the Yes/No boxes in turn; then No
+  std::vector<OpenFileResult> picks;  // in the Open dialogs in turn; then a cancel
+  std::size_t answered = 0, picked = 0;
   bool check1 = false, check2 = false, failStart = false;
   std::function<void(int)> onPump;
   int pumps = 0;
@@ -77,11 +68,12 @@ public:
   Answer messageBox(std::string_view text, std::string_view caption, Buttons b, Icon i) override {
     log += std::string(b == Buttons::YesNo && i == Icon::Exclamation ? "ask:" : b == Buttons::Ok && i == Icon::None ? "box:" : "odd:") +
            std::string(caption) + ":" + std::string(text) + "\n";
-    return b == Buttons::Ok ? Answer::Ok : next(answers, Answer::No);
+    if (b == Buttons::Ok) return Answer::Ok;
+    return answered < answers.size() ? answers[answered++] : Answer::No;
   }
   OpenFileResult openFileDialog(const OpenFileRequest& r) override {
     log += "dialog:" + r.title + "|" + r.filter + "|" + std::to_string(r.flags) + "\n";
-    return next(picks, {});
+    return picked < picks.size() ? picks[picked++] : OpenFileResult{};
   }
   void setCaption(Control c, std::string_view text) override { log += kControlNames.at(c) + ":" + std::string(text) + "\n"; }
   void setEnabled(Control c, bool on) override { log += (on ? "on " : "off ") + kControlNames.at(c) + "\n"; }
@@ -98,10 +90,7 @@ public:
     if (failStart) throw std::runtime_error("no");
     log += "start:" + commandLine + "\n";
   }
-  [[noreturn]] void endProcess() override {
-    log += "end\n";
-    throw Ended{};
-  }
+  [[noreturn]] void endProcess() override { log += "end\n"; throw Ended{}; }
   void dismissHelp(const NativeString& helpFile) override { log += "help:" + helpFile + "\n"; }
   NativeString applicationDirectory() override { return appDir; }
   NativeString argumentText() override { return argument; }
@@ -135,10 +124,10 @@ struct Session {
   struct With {
     std::string envAfter = "=";  // "=": as before
     std::vector<Answer> answers = {};
-    std::vector<std::string> picks = {};  // native full paths; "?" one Shift_JIS cannot hold
+    std::vector<std::string> picks = {};  // native full paths
     Fault fault = Fault::None;
     std::string step = "", file = "";  // what an Io or OutOfMemory fault strikes: "write", "nebwdw.tmp"
-    int unloadAtPump = 0;
+    int unloadAtPump = 0;  // Stop at the first pump, the close box at a later one
     const char* argument = " %/ENV.DAT";
     bool modeFile = false;
     int msPerTick = 0;
@@ -149,7 +138,7 @@ struct Session {
 #define STARTED(count) "Label2:" count "\noff Command1\noff Op\noff Check1\noff Check2\nbusy\n"
 const std::string kLoaded = "Label1:%/LOG.DBS\noff Check2\n";
 const std::string kRunStart = STARTED("2") "Label3:1\npump\n";
-const std::string kCopying = "Label3:2\noff Command2\nLabel1:" COPYING "\npump\n";
+#define COPIED(count) "Label3:" count "\noff Command2\nLabel1:" COPYING "\npump\n"
 
 const Session kSessions[] = {
     {"no argument", "-", -1, "L", "box:NEBWD:" NO_ARGUMENT "\nhelp:\nstart:%/app/nebmenu.exe X\nend\n", {.argument = "X"}},
@@ -157,7 +146,7 @@ const Session kSessions[] = {
     {"argument without its blank", "", -1, "L",
      "box:NEBWD:" NO_ENV "\nhelp:%/app/neb01.hlp\nstart:%/app/nebmenu.exe %/ENV.DAT\nend\n", {.argument = "%/ENV.DAT"}},
     {"missing log, No: Start converts no mode even with Mode.txt", LOG_ENV, 2, "RLDS",
-     "Label1:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff Command1\n" + kRunStart + kCopying + "idle\n" HANDOFF,
+     "Label1:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff Command1\n" + kRunStart + COPIED("2") "idle\n" HANDOFF,
      {.answers = {Answer::No}, .modeFile = true}},
     {"no log at Start", LOG_ENV, -1, "LS",
      "Label1:%/LOG.DBS\nbox:NEB01:%/LOG.DBS\nask:NEB01:" ASK "\noff Command1\nbox:NEB01:" UNDEFINED "\n", {.answers = {Answer::No}}},
@@ -166,35 +155,33 @@ const Session kSessions[] = {
     {"Yes, a name Shift_JIS cannot hold, two non-DBS, then the log", "$JA\r\n#01,C:/OLD.DBS\r\n", 0, "L",
      "Label1:C:/OLD.DBS\nbox:NEB01:C:/OLD.DBS\nask:NEB01:" ASK "\n" DIALOG "\nbox:NEB01:%/?.DBS\n" UNREPRESENTABLE "\n" DIALOG
      "\n" DIALOG "\n" DIALOG "\nLabel1:%/LOG.DBS\n" + kLoaded,
-     {.envAfter = "$JA\r\n#01,%/LOG.DBS\r\n", .answers = {Answer::Yes}, .picks = {"?", "%/LOG.TXT", "%/DBS", "%/LOG.DBS"}}},
+     {.envAfter = "$JA\r\n#01,%/LOG.DBS\r\n", .answers = {Answer::Yes}, .picks = {"%/\xe2\x98\x83.DBS", "%/LOG.TXT", "%/DBS", "%/LOG.DBS"}}},
     {"run without conversions, each QSO as long as the pumping interval", LOG_ENV, 2, "LS",
-     kLoaded + kRunStart + "Label3:2\npump\n" + kCopying + "idle\n" HANDOFF, {.msPerTick = 50}},
+     kLoaded + kRunStart + "Label3:2\npump\n" COPIED("2") "idle\n" HANDOFF, {.msPerTick = 50}},
     {"packed frequency with no band (three boxes), then a record file shorter than its header", LOG_ENV, 3, "LS",
      kLoaded + STARTED("5000") "Label3:1\npump\nLabel3:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
      "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xaa\x95\xcf\x82\xc5\x82\xb7\n MHz "
      "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\nLabel3:4\nbox:NEB01:HAMLOG \x82\xcc"
      "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
      "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 5000 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
-     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nLabel3:5000\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
-    {"a long run shows QSOs 1 to 49 as they come, then the fiftieths", LOG_ENV, 120, "LS",
-     kLoaded + STARTED("120") "Label3:1\npump\nLabel3:26\npump\nLabel3:50\npump\nLabel3:100\npump\nLabel3:120\noff Command2\nLabel1:" COPYING
-     "\npump\nidle\n" HANDOFF, {.msPerTick = 2}},
-    {"run on an empty log", LOG_ENV, 0, "LS", kLoaded + STARTED("0") "Label3:0\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF},
+     "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\n" COPIED("5000") "idle\n" HANDOFF},
+    {"a long run shows QSOs 1 to 49 as they come, then the fiftieths", LOG_ENV, 120, "LS", kLoaded + STARTED("120")
+     "Label3:1\npump\nLabel3:26\npump\nLabel3:50\npump\nLabel3:100\npump\n" COPIED("120") "idle\n" HANDOFF, {.msPerTick = 2}},
+    {"run on an empty log", LOG_ENV, 0, "LS", kLoaded + STARTED("0") COPIED("0") "idle\n" HANDOFF},
     {"log gone before Start", LOG_ENV, 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"companion file gone before Start", LOG_ENV, 2, "LCS",
      kLoaded + "box:HamlogOpen:%/LOG.DBR  \x82\xaa\x81\x40\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n"},
     {"Stop during the run", LOG_ENV, 2, "LS", kLoaded + kRunStart + HANDOFF, {.unloadAtPump = 1}},
-    {"unload while copying", LOG_ENV, 2, "LS", kLoaded + kRunStart + kCopying + HANDOFF, {.unloadAtPump = 2}},
+    {"unload while copying", LOG_ENV, 2, "LS", kLoaded + kRunStart + COPIED("2") HANDOFF, {.unloadAtPump = 2}},
     {"unload before a run", LOG_ENV, 2, "LU", kLoaded + HANDOFF},
-    {"menu that cannot start", LOG_ENV, 2, "LU",
-     kLoaded + "help:%/app/neb01.hlp\nbox:NEB01:%/app/nebmenu.exe  %/ENV.DAT \x82\xf0\x8bN\x93\xae\x82\xc5\x82\xab\x82\xdc"
-               "\x82\xb9\x82\xf1\nend\n", {.fault = Fault::MenuStart}},
-    {"temporary file cannot be created", LOG_ENV, 2, "LS", kLoaded + "Label2:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("create") "\nend\n",
-     {.fault = Fault::Io, .step = "create", .file = "nebwdw.tmp"}},
-    {"temporary file cannot be written", LOG_ENV, 2, "LS", kLoaded + kRunStart + "idle\nbox:NEB01:%/app/nebwdw.tmp" CANNOT("write") "\nend\n",
-     {.fault = Fault::Io, .step = "write", .file = "nebwdw.tmp"}},
+    {"menu that cannot start", LOG_ENV, 2, "LU", kLoaded + "help:%/app/neb01.hlp\nbox:NEB01:%/app/nebmenu.exe  %/ENV.DAT"
+     " \x82\xf0\x8bN\x93\xae\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\nend\n", {.fault = Fault::MenuStart}},
+    {"temporary file cannot be created", LOG_ENV, 2, "LS", kLoaded + "Label2:2\nidle\nbox:NEB01:%/app/nebwdw.tmp"
+     CANNOT("create") "\nend\n", {.fault = Fault::Io, .step = "create", .file = "nebwdw.tmp"}},
+    {"temporary file cannot be written", LOG_ENV, 2, "LS", kLoaded + kRunStart + "idle\nbox:NEB01:%/app/nebwdw.tmp"
+     CANNOT("write") "\nend\n", {.fault = Fault::Io, .step = "write", .file = "nebwdw.tmp"}},
     {"work file cannot be replaced", LOG_ENV, 2, "LS",
-     kLoaded + kRunStart + kCopying + "idle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
+     kLoaded + kRunStart + COPIED("2") "idle\nbox:NEB01:%/app/data/Work.Txt" CANNOT("replace") "\nend\n",
      {.fault = Fault::Io, .step = "replace", .file = "Work.Txt"}},
     {"temporary file held by another run", LOG_ENV, 2, "LS",
      kLoaded + "Label2:2\nidle\nbox:NEB01:%/app/nebwdw.tmp" " \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: "
@@ -205,8 +192,7 @@ const Session kSessions[] = {
      {.fault = Fault::OutOfMemory, .step = "write", .file = "nebwdw.tmp"}},
     {"Stop while the log reads slowly", LOG_ENV, 2, "LS", kLoaded + STARTED("2") "pump\n" HANDOFF,
      {.fault = Fault::SlowLog, .unloadAtPump = 1}},
-    {"slow disk", LOG_ENV, 1, "LS", kLoaded + STARTED("1") "Label3:1\npump\nLabel3:1\noff Command2\nLabel1:" COPYING "\npump\nidle\n" HANDOFF,
-     {.fault = Fault::SlowDisk}},
+    {"slow disk", LOG_ENV, 1, "LS", kLoaded + STARTED("1") "Label3:1\npump\n" COPIED("1") "idle\n" HANDOFF, {.fault = Fault::SlowDisk}},
     {"temporary file cannot be removed at unload", LOG_ENV, 2, "LS",
      kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n",
      {.fault = Fault::Io, .step = "remove", .file = "nebwdw.tmp", .unloadAtPump = 1}},
@@ -247,23 +233,18 @@ TEST(Shell, ScriptedSessions) {
     std::atomic<bool> readable = with.fault != Fault::SlowLog;
     files.beforeRead = [&](const fs::path& p, std::uint64_t offset) {
       for (int ms = 0; !readable && p.filename() == "LOG.DBS" && offset > 0 && ms < 10000; ++ms)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(1ms);
     };
     if (with.fault == Fault::OutOfMemory) files.failure = test::FaultFs::Failure::OutOfMemory;
     if (with.fault == Fault::SlowDisk)
-      files.slow = [](std::string_view step) {
-        if (step == "commit" || step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(400));
-      };
+      files.slow = [](std::string_view step) { if (step == "commit" || step == "replace") std::this_thread::sleep_for(400ms); };
     ScriptedUi ui(files, r);
     ui.argument = expand(with.argument, r);
     ui.check2 = with.modeFile;
     ui.msPerTick = with.msPerTick;
     ui.failStart = with.fault == Fault::MenuStart;
-    ui.answers.assign(with.answers.begin(), with.answers.end());
-    for (const std::string& p : with.picks) {
-      const std::string pick = p == "?" ? r + "/\xe2\x98\x83.DBS" : expand(p, r);
-      ui.picks.push_back({false, pick, pick.substr(pick.rfind('/') + 1)});
-    }
+    ui.answers = with.answers;
+    for (const std::string& p : with.picks) ui.picks.push_back({false, expand(p, r), fs::path(p).filename().string()});
     Form1 form(ui);
     auto lastPump = std::chrono::steady_clock::now();
     std::chrono::steady_clock::duration unanswered{};  // the longest time without pumping
@@ -271,7 +252,6 @@ TEST(Shell, ScriptedSessions) {
       unanswered = std::max(unanswered, std::chrono::steady_clock::now() - lastPump);
       lastPump = std::chrono::steady_clock::now();
       readable = true;
-      // Stop at the first pump, the close box at a later one.
       if (pump == with.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
     };
     for (char c : s.clicks) {
@@ -291,15 +271,14 @@ TEST(Shell, ScriptedSessions) {
       } catch (const Ended&) {
       }
     }
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::max(unanswered, std::chrono::steady_clock::now() - lastPump));
-    EXPECT_TRUE(with.fault != Fault::SlowDisk || ms.count() < 250) << s.name << ": " << ms.count() << " ms without pumping";
+    unanswered = std::max(unanswered, std::chrono::steady_clock::now() - lastPump);
+    EXPECT_TRUE(with.fault != Fault::SlowDisk || unanswered < 250ms) << s.name << ": " << unanswered / 1ms << " ms without pumping";
     EXPECT_EQ(ui.log, expand(s.transcript, r)) << s.name;
     EXPECT_EQ(readFile(root / "ENV.DAT"), expand(with.envAfter == "=" ? (s.env == "-" ? "" : s.env) : with.envAfter, r)) << s.name;
     EXPECT_EQ(fs::exists(root / "app" / "nebwdw.tmp"), with.step == "remove" || held) << s.name;
     EXPECT_EQ(held ? readFile(root / "app" / "nebwdw.tmp") : "first", "first") << s.name;
     EXPECT_FALSE(fs::exists(root / "ENV.tmp")) << s.name;
-    const bool ran = ui.log.find("start:") != std::string::npos && s.clicks.find('S') != std::string::npos &&
-                     with.unloadAtPump == 0;
+    const bool ran = s.clicks.find('S') != std::string::npos && ui.log.find("start:") != std::string::npos && !with.unloadAtPump;
     const std::string work = readFile(root / "app" / "data" / "Work.Txt");
     EXPECT_EQ(work.substr(0, 9), ran ? (s.qsos ? "\"NEBWD\",\"" : "") : "old\r\n") << s.name;
     EXPECT_EQ(std::count(work.begin(), work.end(), '\n'), ran ? s.qsos : 1) << s.name;
@@ -334,10 +313,7 @@ TEST(EnvRewrite, CopyNameAndLineEnds) {
       {"/S/ENV.tXp", "/S/ENV.tmp"}, {"/S/ENV.TmP", "/S/ENV.TmP.new"}, {"ab", "ab.tmp"}, {"abc", "tmp"}, {"tmp", "tmp.new"},
       {"/S/\xe7\x92\xb0\xe5\xa2\x83\xe3\x83\x95", "/S/tmp"}};
   for (const auto& [env, copy] : names) EXPECT_EQ(rewriteCopyPath(env), copy) << env;
-  const auto dropX = [](std::string_view line) -> std::optional<std::string> {
-    if (line == "x") return std::nullopt;
-    return std::string(line) + "!";
-  };
+  const auto dropX = [](std::string_view line) { return line == "x" ? std::nullopt : std::optional<std::string>(std::string(line) + "!"); };
   EXPECT_EQ(rewriteText("a\rb\nc\r\nx\r\n\r\nd", dropX), "a!\r\nb\nc!\r\n!\r\nd!\r\n");
   EXPECT_EQ(rewriteText("", dropX), "");
 }
@@ -350,7 +326,8 @@ TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
   const fs::path& root = dir.path;
   fs::create_directories(root / "real");
   writeFile(root / "real" / "ENV.DAT", "#01,A\r\nx\r\n");
-  fs::permissions(root / "real" / "ENV.DAT", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const fs::perms userWritesGroupReads = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(root / "real" / "ENV.DAT", userWritesGroupReads);
   fs::create_symlink(root / "real" / "ENV.DAT", root / "ENV.DAT");
   writeFile(root / "real" / "ENV.tmp", "left over");
   fs::permissions(root / "real" / "ENV.tmp", fs::perms::owner_read);
@@ -362,8 +339,7 @@ TEST(EnvRewrite, KeepsTheLinkAndThePermissions) {
                               [](std::string_view line) { return line == "x" ? std::nullopt : std::optional<std::string>(line); }));
   EXPECT_TRUE(fs::is_symlink(root / "ENV.DAT"));
   EXPECT_EQ(readFile(root / "real" / "ENV.DAT"), "#01,A\r\n");
-  EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(root / "real" / "ENV.DAT").permissions(), userWritesGroupReads);
   EXPECT_EQ(std::distance(fs::directory_iterator(root / "real"), {}), 1);
 }
 

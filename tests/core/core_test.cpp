@@ -128,13 +128,8 @@ TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
     std::chrono::milliseconds waited{0};
     bool pause(std::chrono::milliseconds d) override { return waited += d, ++pauses != stopAt; }
   };
-  const struct {
-    std::vector<SystemCode> codes;
-    SystemCode result;
-    int attempts;
-    long waited;
-    int stopAt = 0;
-  } rows[] = {
+  // stopAt: the wait that Ctrl+C or Stop ends (0: none).
+  const struct { std::vector<SystemCode> codes; SystemCode result; int attempts; long waited; int stopAt = 0; } rows[] = {
       {{kHeld, kHeld, 0}, 0, 3, 30},           // held twice, then free
       {{kDenied, 0}, 0, 2, 10},                 // a scanner's open, for a moment
       {{kHeld}, kHeld, 9, 2000},               // held throughout: the first error
@@ -157,35 +152,30 @@ TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
   }
 }
 
-// Each row acts on a folder that holds the file a ("abc") and tells what it
-// saw, then what a holds ("-": gone). An IoError ends the act with "!" and the
-// system's code, or the reason of its own where it has none.
+// Each row acts on a folder that holds the files a ("abc") and b ("old") and
+// tells what it saw, then what a holds ("-": gone). An IoError ends the act
+// with "!" and the system's code, or else its own reason, and " across
+// volumes" where it says so.
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   const struct { const char* name; std::function<std::string(OsFileSystem&, const fs::path&)> act; std::string seen; } rows[] = {
       {"a written file exists; a folder and a missing name do not", [](auto& f, auto& d) {
-         return std::to_string(f.fileExists(d / "a")) + std::to_string(f.fileExists(d)) + std::to_string(f.fileExists(d / "b"));
+         return std::to_string(f.fileExists(d / "a")) + std::to_string(f.fileExists(d)) + std::to_string(f.fileExists(d / "c"));
        }, "100|abc"},
       {"a read sees bytes appended after opening, and nothing at the end", [](auto& f, auto& d) {
          const auto r = f.openRead(d / "a");
          std::ofstream(d / "a", std::ios::app) << "def";
-         char buf[8];
+         char buf[8] = {};
          return std::string(buf, r->readAt(1, buf, 8)) + std::to_string(r->readAt(6, buf, 8));
        }, "bcdef0|abcdef"},
-      {"replace to a new name", [](auto& f, auto& d) { f.replaceFile(d / "a", d / "b", {}); return f.readAll(d / "b"); }, "abc|-"},
+      {"replace to a new name", [](auto& f, auto& d) { f.replaceFile(d / "a", d / "c", {}); return f.readAll(d / "c"); }, "abc|-"},
       {"replace keeping attributes, to a new name",
+       [](auto& f, auto& d) { f.replaceKeepingAttributes(d / "a", d / "c", {}); return f.readAll(d / "c"); }, "abc|-"},
+      {"replace keeping attributes, over a file",
        [](auto& f, auto& d) { f.replaceKeepingAttributes(d / "a", d / "b", {}); return f.readAll(d / "b"); }, "abc|-"},
-      {"replace keeping attributes, over a file", [](auto& f, auto& d) {
-         writeFile(d / "b", "old");
-         f.replaceKeepingAttributes(d / "a", d / "b", {});
-         return f.readAll(d / "b");
-       }, "abc|-"},
       // A locked file is another run's: a second lock fails and leaves it whole.
-      {"a second lock", [](auto& f, auto& d) {
-         const auto held = f.createLocked(d / "a");
-         held->write("x", 1);
-         f.createLocked(d / "a");
-         return "taken";
-       }, "!\x82\xD9\x82\xA9\x82\xCC\x92\x8A\x8F\x6F\x8F\x88\x97\x9D\x82\xAA\x8E\x67\x97\x70\x92\x86\x82\xC5\x82\xB7|x"},  // ほかの抽出処理が使用中です
+      {"a second lock",
+       [](auto& f, auto& d) { const auto held = f.createLocked(d / "a"); held->write("x", 1); f.createLocked(d / "a"); return "taken"; },
+       "!\x82\xD9\x82\xA9\x82\xCC\x92\x8A\x8F\x6F\x8F\x88\x97\x9D\x82\xAA\x8E\x67\x97\x70\x92\x86\x82\xC5\x82\xB7|x"},  // ほかの抽出処理が使用中です
       {"a lock left behind is taken and emptied",
        [](auto& f, auto& d) { f.createLocked(d / "a")->write("x", 1); f.createLocked(d / "a"); return ""; }, "|"},
       {"a file removed twice, then its folder synced",
@@ -194,7 +184,7 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
        [](auto& f, auto& d) { f.createDirectories(d / "x" / "y"); return std::to_string(fs::is_directory(d / "x" / "y")); }, "1|abc"},
       {"a file where a folder should be", [](auto& f, auto& d) { f.createDirectories(d / "a" / "y"); return ""; },
        "!" + std::to_string(kNotFolder) + "|abc"},
-      {"a missing file to read", [](auto& f, auto& d) { f.openRead(d / "b"); return ""; }, "!" + std::to_string(kMissing) + "|abc"},
+      {"a missing file to read", [](auto& f, auto& d) { f.openRead(d / "c"); return ""; }, "!" + std::to_string(kMissing) + "|abc"},
   };
   OsFileSystem files;
   const fs::path fds = "/proc/self/fd";
@@ -203,6 +193,7 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   for (const auto& row : rows) {
     const TempDir dir;
     files.createTruncate(dir.path / "a")->write("abc", 3);
+    writeFile(dir.path / "b", "old");
     std::string seen;
     try {
       seen = row.act(files, dir.path);
