@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "block_cache.hpp"
 #include "extraction.hpp"
