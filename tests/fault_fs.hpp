@@ -60,9 +60,7 @@ public:
   // under the backup name; the replacement in place, unconfirmed.
   IoError::Left replaceLeaves = IoError::Left::Old;
   void replaceFile(const Path& from, const Path& to, const Path& backup) override { replace(from, to, backup, false); }
-  void replaceKeepingAttributes(const Path& from, const Path& to, const Path& backup) override {
-    replace(from, to, backup, true);
-  }
+  void replaceKeepingAttributes(const Path& from, const Path& to, const Path& backup) override { replace(from, to, backup, true); }
   Path resolveLink(const Path& path) override { return os_.resolveLink(path); }
   bool isReadOnly(const Path& path) noexcept override { return os_.isReadOnly(path); }
   void syncDirectory(const Path& dir) override {
@@ -78,10 +76,7 @@ public:
   void createDirectories(const Path& path) override { check("mkdir", path), os_.createDirectories(path); }
 
 private:
-  struct Inode {
-    std::string data;
-    std::string synced;
-  };
+  struct Inode { std::string data, synced; };
 
   static std::string key(const Path& p) { return std::filesystem::absolute(p).lexically_normal().generic_string(); }
 
@@ -125,7 +120,7 @@ private:
     const auto real = [&](const Path& a, const Path& b) {
       meet(a, b);
       keep ? os_.replaceKeepingAttributes(a, b, {}) : os_.replaceFile(a, b, {});
-      moved(a, b);
+      change([&] { entries_[key(b)] = entries_.at(key(a)), entries_.erase(key(a)); });  // b names a's file now
     };
     try {
       check("replace", to);
@@ -141,12 +136,6 @@ private:
   void meet(const Path& a, const Path& b) {
     const std::lock_guard<std::recursive_mutex> hold(lock_);
     (void)known(a), (void)known(b);
-  }
-  void moved(const Path& from, const Path& to) {
-    change([&] {
-      entries_[key(to)] = entries_.at(key(from));
-      entries_.erase(key(from));
-    });
   }
 
   struct Reader final : ReadFile {
