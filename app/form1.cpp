@@ -82,8 +82,8 @@ public:
     platform_.setEnabled(Control::Check1, false);
     platform_.setEnabled(Control::Check2, false);
     platform_.setBusyCursor(true);
-    lastPump_ = platform_.tickMs();
     pendingLabel_ = 0;
+    pump(platform_.tickMs());  // the disabled controls show before the first QSO
   }
 
   // The label counts every QSO up to 49, then every 50th; the window

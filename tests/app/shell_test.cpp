@@ -80,10 +80,12 @@ public:
   bool isChecked(Control c) override { return c == Control::Check1 ? check1 : c == Control::Check2 && check2; }
   void setBusyCursor(bool busy) override { log += busy ? "busy\n" : "idle\n"; }
   void processMessages() override {
-    // Pumps with nothing shown between read as one: how often the window
-    // answers while nothing changes is the machine's speed, not the logic's.
-    if (!log.ends_with("pump\n")) log += "pump\n";
-    if (onPump) onPump(++pumps);
+    // Pumps with nothing shown between read and count as one (0 for a
+    // repeat): how often the window answers while nothing changes is the
+    // machine's speed, not the logic's.
+    const bool again = log.ends_with("pump\n");
+    if (!again) log += "pump\n", ++pumps;
+    if (onPump) onPump(again ? 0 : pumps);
   }
   std::uint64_t tickMs() override { return clock_ += msPerTick; }
   void startProcess(const NativeString& commandLine) override {
@@ -127,7 +129,7 @@ struct Session {
     std::vector<std::string> picks = {};  // native full paths
     Fault fault = Fault::None;
     std::string step = "", file = "";  // what an Io or OutOfMemory fault strikes: "write", "nebwdw.tmp"
-    int unloadAtPump = 0;  // Stop at the first pump, the close box at a later one
+    int unloadAtPump = 0;  // Stop at the first pump (-1: the first that shows nothing new), the close box at a later one
     const char* argument = " %/ENV.DAT";
     bool modeFile = false;
     int msPerTick = 0;
@@ -135,7 +137,7 @@ struct Session {
 };
 
 #define LOG_ENV "#01,%/LOG.DBS\r\n"
-#define STARTED(count) "Label2:" count "\noff Command1\noff Op\noff Check1\noff Check2\nbusy\n"
+#define STARTED(count) "Label2:" count "\noff Command1\noff Op\noff Check1\noff Check2\nbusy\npump\n"
 const std::string kLoaded = "Label1:%/LOG.DBS\noff Check2\n";
 const std::string kRunStart = STARTED("2") "Label3:1\npump\n";
 #define COPIED(count) "Label3:" count "\noff Command2\nLabel1:" COPYING "\npump\n"
@@ -171,8 +173,8 @@ const Session kSessions[] = {
     {"log gone before Start", LOG_ENV, 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"companion file gone before Start", LOG_ENV, 2, "LCS",
      kLoaded + "box:HamlogOpen:%/LOG.DBR  \x82\xaa\x81\x40\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n"},
-    {"Stop during the run", LOG_ENV, 2, "LS", kLoaded + kRunStart + HANDOFF, {.unloadAtPump = 1}},
-    {"unload while copying", LOG_ENV, 2, "LS", kLoaded + kRunStart + COPIED("2") HANDOFF, {.unloadAtPump = 2}},
+    {"Stop as the run starts", LOG_ENV, 2, "LS", kLoaded + STARTED("2") HANDOFF, {.unloadAtPump = 1}},
+    {"unload while copying", LOG_ENV, 2, "LS", kLoaded + kRunStart + COPIED("2") HANDOFF, {.unloadAtPump = 3}},
     {"unload before a run", LOG_ENV, 2, "LU", kLoaded + HANDOFF},
     {"menu that cannot start", LOG_ENV, 2, "LU", kLoaded + "help:%/app/neb01.hlp\nbox:NEB01:%/app/nebmenu.exe  %/ENV.DAT"
      " \x82\xf0\x8bN\x93\xae\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\nend\n", {.fault = Fault::MenuStart}},
@@ -190,12 +192,12 @@ const Session kSessions[] = {
     {"out of memory while writing", LOG_ENV, 2, "LS",
      kLoaded + kRunStart + "idle\nbox:NEB01:\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\nend\n",
      {.fault = Fault::OutOfMemory, .step = "write", .file = "nebwdw.tmp"}},
-    {"Stop while the log reads slowly", LOG_ENV, 2, "LS", kLoaded + STARTED("2") "pump\n" HANDOFF,
-     {.fault = Fault::SlowLog, .unloadAtPump = 1}},
+    {"Stop while the log reads slowly", LOG_ENV, 2, "LS", kLoaded + STARTED("2") HANDOFF,
+     {.fault = Fault::SlowLog, .unloadAtPump = -1}},
     {"slow disk", LOG_ENV, 1, "LS", kLoaded + STARTED("1") "Label3:1\npump\n" COPIED("1") "idle\n" HANDOFF, {.fault = Fault::SlowDisk}},
     {"temporary file cannot be removed at unload", LOG_ENV, 2, "LS",
      kLoaded + kRunStart + "box:NEB01:%/app/nebwdw.tmp" CANNOT("remove") "\nend\n",
-     {.fault = Fault::Io, .step = "remove", .file = "nebwdw.tmp", .unloadAtPump = 1}},
+     {.fault = Fault::Io, .step = "remove", .file = "nebwdw.tmp", .unloadAtPump = 2}},
     {"marker lines removed, even after No", MARKER "\r\n#01,X\r\n  " MARKER "  \r\n" MARKER "x\r\n$JA", -1, "LX",
      "Label1:X\nbox:NEB01:X\nask:NEB01:" ASK "\noff Command1\noff Command1\noff Command2\non Command1\non Command2\n",
      {.envAfter = "#01,X\r\n" MARKER "x\r\n$JA\r\n"}},
@@ -251,8 +253,8 @@ TEST(Shell, ScriptedSessions) {
     ui.onPump = [&](int pump) {
       unanswered = std::max(unanswered, std::chrono::steady_clock::now() - lastPump);
       lastPump = std::chrono::steady_clock::now();
-      readable = true;
-      if (pump == with.unloadAtPump) pump == 1 ? form.Command2_Click() : form.Form_Unload();
+      readable = readable || pump != 1;  // once the run waits, not at its start
+      if ((pump ? pump : -1) == with.unloadAtPump) pump < 2 ? form.Command2_Click() : form.Form_Unload();
     };
     for (char c : s.clicks) {
       // Faults strike after the start-up.
