@@ -1,6 +1,7 @@
 // The portable core's contracts on every system it runs on, Windows (under
 // Wine) included: the codec, the file layer and the decoder on a small log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <functional>
@@ -159,9 +160,10 @@ TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
 // volumes" where it says so.
 TEST(OsFileSystem, ExistenceReadingAndReplacing) {
   const struct { const char* name; std::function<std::string(OsFileSystem&, const fs::path&)> act; std::string seen; } rows[] = {
-      {"a written file exists; a folder and a missing name do not", [](auto& f, auto& d) {
-         return std::to_string(f.fileExists(d / "a")) + std::to_string(f.fileExists(d)) + std::to_string(f.fileExists(d / "c"));
-       }, "100|abc"},
+      {"a written file exists; a folder, a missing name and no name do not", [](auto& f, auto& d) {
+         return std::to_string(f.fileExists(d / "a")) + std::to_string(f.fileExists(d)) + std::to_string(f.fileExists(d / "c")) +
+                std::to_string(f.fileExists({}));
+       }, "1000|abc"},
       {"a read sees bytes appended after opening, and nothing at the end", [](auto& f, auto& d) {
          const auto r = f.openRead(d / "a");
          std::ofstream(d / "a", std::ios::app) << "def";
@@ -204,7 +206,13 @@ TEST(OsFileSystem, ExistenceReadingAndReplacing) {
     EXPECT_EQ(seen + "|" + (fs::exists(dir.path / "a") ? readFile(dir.path / "a") : "-"), row.seen) << row.name;
   }
   EXPECT_EQ(openFiles(), openBefore);  // nothing leaks a descriptor
-#ifndef _WIN32  // said in the user's language
+#ifndef _WIN32  // new files and folders as the user's umask makes them; reasons in the user's language
+  const TempDir dir;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  files.createTruncate(dir.path / "f"), files.createDirectories(dir.path / "g");
+  EXPECT_EQ(fs::status(dir.path / "f").permissions(), fs::perms(0666 & ~mask));
+  EXPECT_EQ(fs::status(dir.path / "g").permissions(), fs::perms(0777 & ~mask));
   EXPECT_EQ(systemReason(ENOTDIR), "\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1");  // ディレクトリではありません
 #endif
 }

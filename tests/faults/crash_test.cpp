@@ -36,6 +36,7 @@ namespace neb {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // A log of qsos QSOs, the job that extracts it, and what a plain run of it
 // writes and shows.
@@ -111,10 +112,10 @@ TEST(EveryFileStepFails, TheFileIsTheOldOneOrTheNewOne) {
 
 // Each outcome of a replace that fails, on both replaces: what the target's
 // name then holds (old, new, or nothing), what the user is told, and which
-// file is left beside it with a whole text.
+// file is left beside it with a whole text. Ctrl+C while the replace waits
+// for a held work file is a stop like any other.
 TEST(ReplaceOutcomes, TheTargetHoldsAWholeTextAndTheUserIsToldWhich) {
   Extracted d(5, 10);
-  Sink sink;
   const fs::path env = d.root / "ENV.DAT";
   using Left = IoError::Left;
   const std::string cannot = " \x82\xF0replace\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1: injected";  // " を…できません: "
@@ -122,30 +123,32 @@ TEST(ReplaceOutcomes, TheTargetHoldsAWholeTextAndTheUserIsToldWhich) {
       " \x82\xCD\x90\x56\x82\xB5\x82\xA2\x93\xE0\x97\x65\x82\xC9\x92\x75\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB5"
       "\x82\xBD\x82\xAA\x81\x41\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xD6\x82\xCC\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82"
       "\xF0\x8A\x6D\x94\x46\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1: injected";
-  const std::string kept = "\n\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x93\xE0\x97\x65\x82\xCD ";  // "ファイルの内容は "
-  const std::string keptEnd = " \x82\xC9\x8E\x63\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";  // " に残っています"
-  const struct Row {
+  // "\nファイルの内容は $ に残っています"
+  const std::string kept = cannot + "\n\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x93\xE0\x97\x65\x82\xCD $"
+                                    " \x82\xC9\x8E\x63\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
+  const struct {
     const char* name;
     Left leaves;
-    int replacesFailing;  // the first ones; 9: every one
-    bool dirsyncFails;
-    int target;           // what the target then holds: 0 old, 1 new, -1 nothing
-    std::string told;     // % the target, $ the file left beside it
-    const char* beside;   // the file holding the other text, "" none
+    int replacesFailing;      // the first ones; 9: every one
+    bool dirsyncFails, stop;  // stop: Ctrl+C as the replace begins (the work file only)
+    int target;               // what the target then holds: 0 old, 1 new, -1 nothing
+    std::string told;         // % the target, $ the file left beside it
+    char beside;              // the file with the other text: 't' temporary, 'b' backup, 0 none
   } rows[] = {
-      {"both unchanged", Left::Old, 1, false, 0, "%" + cannot, ""},
-      {"target gone, replacement moved in", Left::NoTarget, 1, false, 1, "", ""},
-      {"target gone, replacement kept", Left::NoTarget, 9, false, -1, "%" + cannot + kept + "$" + keptEnd, "temp"},
-      {"target aside, put back", Left::OldAside, 1, false, 0, "%" + cannot, ""},
-      {"target aside, kept there", Left::OldAside, 9, false, -1, "%" + cannot + kept + "$" + keptEnd, "backup"},
-      {"replaced, unconfirmed", Left::New, 1, false, 1, "%" + unconfirmed, ""},
-      {"replaced, directory not synced", Left::Old, 0, true, 1, "%" + unconfirmed, ""},
+      {"both unchanged", Left::Old, 1, false, false, 0, "%" + cannot, 0},
+      {"target gone, replacement moved in", Left::NoTarget, 1, false, false, 1, "", 0},
+      {"target gone, replacement kept", Left::NoTarget, 9, false, false, -1, "%" + kept, 't'},
+      {"target aside, put back", Left::OldAside, 1, false, false, 0, "%" + cannot, 0},
+      {"target aside, kept there", Left::OldAside, 9, false, false, -1, "%" + kept, 'b'},
+      {"replaced, unconfirmed", Left::New, 1, false, false, 1, "%" + unconfirmed, 0},
+      {"replaced, directory not synced", Left::Old, 0, true, false, 1, "%" + unconfirmed, 0},
+      {"stopped while the replace waits", Left::Old, 9, false, true, 0, "", 0},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     for (const bool work : {true, false}) {
-      const fs::path target = work ? d.work : env;
-      const fs::path temp = work ? d.job.tempPath : d.root / "ENV.tmp";
-      const fs::path backup = target.string() + ".nebwdw.bak";
+      if (row.stop && !work) continue;
+      const fs::path target = work ? d.work : env, temp = work ? d.job.tempPath : d.root / "ENV.tmp";
+      const fs::path backup = target.string() + ".nebwdw.bak", beside = row.beside == 't' ? temp : backup;
       const std::string old = "old\r\n", fresh = work ? d.fresh : "old!\r\n";
       writeFile(target, old);
       test::FaultFs files;
@@ -154,48 +157,31 @@ TEST(ReplaceOutcomes, TheTargetHoldsAWholeTextAndTheUserIsToldWhich) {
       files.fail = [&](std::string_view step, const fs::path&) {
         return (step == "replace" && replaces++ < row.replacesFailing) || (step == "dirsync" && row.dirsyncFails);
       };
+      files.slow = [&](std::string_view step) { if (row.stop && step == "replace") std::this_thread::sleep_for(100ms); };
+      struct : Sink {
+        bool stop = false, late = false;
+        void beforeReplace() override { late = true; }
+        bool waiting() override { return !(stop && late); }
+      } observer;
+      observer.stop = row.stop;
       std::string told;
       try {
-        if (work)
-          runExtraction(files, d.job, sink);
-        else
-          Env_Rewrite(files, env.native(), [](std::string_view line) { return std::string(line) + "!"; });
+        if (work && runExtraction(files, d.job, observer).outcome != RunResult::Outcome::Replaced) told = "stopped";
+        if (!work) Env_Rewrite(files, env.native(), [](std::string_view line) { return std::string(line) + "!"; });
       } catch (const IoError& e) {
         told = e.message();
       }
+      std::string expected = row.stop ? "stopped" : row.told;
+      for (const auto& [key, path] : {std::pair{'%', target}, {'$', beside}})
+        for (std::size_t p; (p = expected.find(key)) != std::string::npos;) expected.replace(p, 1, path.string());
       const std::string at = std::string(row.name) + (work ? ", work file" : ", environment file");
-      std::string expected = row.told;
-      for (std::size_t p; (p = expected.find('%')) != std::string::npos;) expected.replace(p, 1, target.string());
-      const fs::path beside = std::string(row.beside) == "temp" ? temp : backup;
-      for (std::size_t p; (p = expected.find('$')) != std::string::npos;) expected.replace(p, 1, beside.string());
       EXPECT_EQ(told, expected) << at;
       EXPECT_EQ(fs::exists(target) ? readFile(target) : "none", row.target < 0 ? "none" : row.target ? fresh : old) << at;
-      const std::string other = row.beside[0] == 't' ? fresh : old;
-      EXPECT_EQ(*row.beside && fs::exists(beside) ? readFile(beside) : "", *row.beside ? other : "") << at;
-      EXPECT_FALSE(fs::exists(row.beside[0] == 't' ? backup : temp)) << at;
+      EXPECT_EQ(row.beside && fs::exists(beside) ? readFile(beside) : "", row.beside ? (row.beside == 't' ? fresh : old) : "") << at;
+      EXPECT_FALSE(fs::exists(row.beside == 't' ? backup : temp)) << at;
       fs::remove(temp), fs::remove(backup);
     }
   }
-}
-
-// Ctrl+C while a held work file is waited for: a stop like any other, with
-// the work file as it was and no temporary file.
-TEST(ReplaceOutcomes, AStopWhileTheReplaceWaitsIsAStop) {
-  Extracted d(6, 10);
-  writeFile(d.work, "old\r\n");
-  test::FaultFs files;
-  files.slow = [](std::string_view step) {
-    if (step == "replace") std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  };
-  files.fail = [](std::string_view step, const fs::path&) { return step == "replace"; };
-  struct : Sink {
-    bool late = false;
-    void beforeReplace() override { late = true; }
-    bool waiting() override { return !late; }
-  } stopping;
-  EXPECT_EQ(runExtraction(files, d.job, stopping).outcome, RunResult::Outcome::Stopped);
-  EXPECT_EQ(readFile(d.work), "old\r\n");
-  EXPECT_FALSE(fs::exists(d.job.tempPath));
 }
 
 // The data directory on another volume: a copy beside the work file takes the
