@@ -116,11 +116,9 @@ void TempReplacement::putInPlaceByCopy(const IoError& first) {
   }
 }
 
-void TempReplacement::discard() noexcept {
+TempReplacement::~TempReplacement() {
   file_.reset();
-  if (gone_) return;
-  gone_ = true;
-  removeQuietly(fs_, temp_);
+  if (!gone_) removeQuietly(fs_, temp_);
 }
 
 }  // namespace neb

@@ -22,7 +22,9 @@ public:
 
   // Creates (or truncates) the temporary file. Throws IoError.
   TempReplacement(FileSystem& fs, Path target, Path temp, Options options);
-  ~TempReplacement() { discard(); }
+  // Closes and removes the temporary file, unless it is in place or holds
+  // the only whole text.
+  ~TempReplacement();
   TempReplacement(const TempReplacement&) = delete;
   TempReplacement& operator=(const TempReplacement&) = delete;
 
@@ -34,9 +36,6 @@ public:
   // target then holds its old text, unless left() is New (the new text is in
   // place, unconfirmed) or keptAt() names where a text had to stay.
   void replace();
-  // Closes and removes the temporary file, unless it is in place or holds
-  // the only whole text.
-  void discard() noexcept;
 
 private:
   void putInPlace();

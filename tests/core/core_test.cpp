@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <tuple>
 
 #include "block_cache.hpp"
 #include "extraction.hpp"
@@ -20,6 +21,14 @@ namespace {
 namespace fs = std::filesystem;
 
 NativeString native(std::string_view utf8) { return utf8ToNative(utf8); }
+
+// The system's codes of a hold, of access denied, of a missing file, of a full
+// disk and of a file where a folder should be.
+#ifdef _WIN32
+constexpr SystemCode kHeld = 32, kDenied = 5, kMissing = 2, kFull = 112, kNotFolder = 267;
+#else
+constexpr SystemCode kHeld = EBUSY, kDenied = EACCES, kMissing = ENOENT, kFull = ENOSPC, kNotFolder = ENOTDIR;
+#endif
 
 TEST(TextCodec, StrictRefusesAndLossyReplacesExactlyTheBadCharacter) {
   const std::string sjis = "\x8C\xF0\x90\x4D \xB1\x5C\xCC\xA7\x87\x40";  // 交信 ｱ, a backslash, ﾌｧ①
@@ -61,6 +70,13 @@ TEST(SuiteLayout, TemporaryFileAndMenuAtADriveRoot) {
   EXPECT_EQ(layout.tempFile(), root + nativeAscii("nebwdw.tmp"));
   EXPECT_EQ(layout.menuCommandLine(nativeAscii(" C:") + kSeparator + nativeAscii("ENV.DAT")),
             root + nativeAscii("nebmenu.exe  C:") + kSeparator + nativeAscii("ENV.DAT"));
+  // A create refused in the suite's folder points to the guide's 「書き込みが拒否されるとき」; elsewhere not.
+  const auto guide = [&](const char* path) {
+    const std::string told = layout.failureText(IoError(Path(native(path)), "\x8D\xEC\x90\xAC", kDenied));  // 作成
+    return told.ends_with("\x81\x75\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82\xAA\x8B\x91\x94\xDB\x82\xB3\x82\xEA\x82\xE9\x82\xC6\x82\xAB\x81\x76"
+                          "\x82\xF0\x82\xB2\x97\x97\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42");  // …をご覧ください。
+  };
+  EXPECT_EQ(std::pair(guide("C:" NEB_PATH_SEPARATOR "nebwdw.tmp"), guide("D:" NEB_PATH_SEPARATOR "x")), std::pair(true, false));
 }
 
 TEST(HamlogOpen, NamesCountAndMissingFiles) {
@@ -116,14 +132,6 @@ TEST(HamlogOpen, NamesCountAndMissingFiles) {
 // A step that another program holds for a moment: each row gives the codes
 // the step meets in turn, the last one repeating; what it ends with, how
 // often it was tried and how long it waited.
-// The system's codes of a hold, of access denied, of a missing file, of a full
-// disk and of a file where a folder should be.
-#ifdef _WIN32
-constexpr SystemCode kHeld = 32, kDenied = 5, kMissing = 2, kFull = 112, kNotFolder = 267;
-#else
-constexpr SystemCode kHeld = EBUSY, kDenied = EACCES, kMissing = ENOENT, kFull = ENOSPC, kNotFolder = ENOTDIR;
-#endif
-
 TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
   struct Wait final : HoldWait {
     int stopAt = 0, pauses = 0;
@@ -145,12 +153,9 @@ TEST(HoldRetry, WaitsAboutTwoSecondsForAHoldAndNeverForAnythingElse) {
     Wait wait;
     wait.stopAt = row.stopAt;
     int attempts = 0;
-    const SystemCode result = retryWhileHeld(
-        [&] { return row.codes[std::min<std::size_t>(attempts++, row.codes.size() - 1)]; }, wait);
-    const std::string at = "row " + std::to_string(&row - rows);
-    EXPECT_EQ(result, row.result) << at;
-    EXPECT_EQ(attempts, row.attempts) << at;
-    EXPECT_EQ(wait.waited, std::chrono::milliseconds(row.waited)) << at;
+    const SystemCode result = retryWhileHeld([&] { return row.codes[std::min<std::size_t>(attempts++, row.codes.size() - 1)]; }, wait);
+    EXPECT_EQ(std::tuple(result, attempts, wait.waited), std::tuple(row.result, row.attempts, std::chrono::milliseconds(row.waited)))
+        << "row " << &row - rows;
   }
 }
 
