@@ -78,7 +78,7 @@ public:
 private:
   struct Inode { std::string data, synced; };
 
-  static std::string key(const Path& p) { return std::filesystem::absolute(p).lexically_normal().generic_string(); }
+  static std::string key(const Path& p) { return p.empty() ? "" : std::filesystem::absolute(p).lexically_normal().generic_string(); }
 
   void check(std::string_view step, const Path& path) {
     if (slow) slow(step);
