@@ -137,7 +137,7 @@ public:
   bool isReadOnly(const Path& path) noexcept override;
 
 private:
-  HoldWait& wait_;
+  [[maybe_unused]] HoldWait& wait_;  // POSIX has no holds to wait for
 };
 
 }  // namespace neb
