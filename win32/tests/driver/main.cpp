@@ -524,7 +524,11 @@ std::vector<Scenario> scenarios() {
         {Op::Text, kLabel1, L"%D\\LOG\\HAMLOG.DBS"}, {Op::Enabled, kCommand1, L"1"},
         {Op::Bytes, 0, L"%D\\ENV.DAT",
          L"#01,%D\\LOG\\HAMLOG.DBS\n$JA\n" + kMarker + L"\n#01,%D\\LOG\\HAMLOG.DBS\n$JD1\n"},
-        {Op::File, 1, L"%D\\ENV.DAT", L"#01,%D\\LOG\\HAMLOG.DBS\n"}, {Op::Menu, kMenuX},
+        {Op::File, 1, L"%D\\ENV.DAT", L"#01,%D\\LOG\\HAMLOG.DBS\n"},
+        // A definition that cannot rewrite the file says why, and keeps the old path.
+        {Op::Menu, kMenuHamlogSet}, {Op::Dialog, 0, L"%D\\LOG\\HAMLOG.DBS"},
+        {Op::Box, IDOK, L"%D\\ENV.DAT を書き込みできません: 読み取り専用のファイルです", L"NEB01"}, {Op::Text, kLabel1, L"%D\\LOG\\HAMLOG.DBS"},
+        {Op::Menu, kMenuX},
         {Op::Box, IDOK, L"%D\\ENV.DAT を書き込みできません: 読み取り専用のファイルです", L"NEB01"}}},
       // A virus scanner opens the work file as Start is pressed: a hold of a
       // moment is waited for; one beyond the wait fails the run as before.
