@@ -79,6 +79,9 @@ Shift_JIS で表せない文字があるため、HAMLOG の場所として使え
 -m にはモード変換表 
  が必要ですが、見つかりません
 コントロールされたフォルダー アクセスか、Program Files の下のフォルダーが原因かもしれません。ガイドの「書き込みが拒否されるとき」をご覧ください。
+ は新しい内容に置き換えましたが、ディスクへの書き込みを確認できません: 
+ファイルの内容は 
+ に残っています
 TEXTS
 
 # The sections that messages, the change note and other sections name.
