@@ -2,6 +2,7 @@
 // WriteConsoleW. A file or a pipe gets the console's output code page, as
 // Windows' own commands write it, so that type, find and Windows PowerShell
 // read it right; without a console, code page 932.
+#ifdef _WIN32  // built for Windows alone
 #include <windows.h>
 
 #include <cstdio>
@@ -60,3 +61,5 @@ Language userLanguage() {
 }
 
 }  // namespace neb::cli
+
+#endif  // _WIN32

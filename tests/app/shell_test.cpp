@@ -39,7 +39,7 @@ using namespace std::chrono_literals;
   "\x82\xa0\x82\xe9\x82\xbd\x82\xdf\x8eg\x82\xa6\x82\xdc\x82\xb9\x82\xf1\x81""B\x95\xca\x82\xcc\x83t\x83@\x83""C\x83\x8b" \
   "\x82\xf0\x91I\x82\xf1\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81""B"
 // "交信番号 2 の交信周波数は 無効です" and the frequency text
-#define INVALID2 "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9"
+#define INVALID(n) "\x8c\xf0\x90M\x94\xd4\x8d\x86 " n " \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xcd \x96\xb3\x8c\xf8\x82\xc5\x82\xb7\n9"
 #define HANDOFF "help:%/app/neb01.hlp\nstart:%/app/nebmenu.exe  %/ENV.DAT\nend\n"
 
 struct Ended {};
@@ -161,14 +161,15 @@ const Session kSessions[] = {
     {"run without conversions, each QSO as long as the pumping interval", LOG_ENV, 2, "LS",
      kLoaded + kRunStart + "Label3:2\npump\n" COPIED("2") "idle\n" HANDOFF, {.msPerTick = 50}},
     {"packed frequency with no band (three boxes), then a record file shorter than its header", LOG_ENV, 3, "LS",
-     kLoaded + STARTED("5000") "Label3:1\npump\nLabel3:2\nbox:NEB01:" INVALID2 "\nbox:NEB01:"
+     kLoaded + STARTED("5000") "Label3:1\npump\nLabel3:2\nbox:NEB01:" INVALID("2") "\nbox:NEB01:"
      "\x8c\xf0\x90M\x94\xd4\x8d\x86 2 \x82\xcc\x8c\xf0\x90M\x8e\xfc\x94g\x90\x94\x82\xaa\x95\xcf\x82\xc5\x82\xb7\n MHz "
-     "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID2 "\nLabel3:4\nbox:NEB01:HAMLOG \x82\xcc"
+     "\x82\xc6\x94\xbb\x92""f\x82\xb5\x82\xdc\x82\xb5\x82\xbd\nbox:NEB01:" INVALID("2") "\nLabel3:4\nbox:NEB01:HAMLOG \x82\xcc"
      "\x83\x8c\x83R\x81[\x83h\x83t\x83@\x83""C\x83\x8b\x82\xaa\x93r\x92\x86\x82\xc5\x8fI\x82\xed\x82\xc1\x82\xc4\x82\xa2"
      "\x82\xdc\x82\xb7\x81""B\n\x83w\x83""b\x83_\x81[\x82\xcc\x8c\x8f\x90\x94 5000 \x8c\x8f\x82\xcc\x82\xa4\x82\xbf 3 "
      "\x8c\x8f\x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb5\x82\xbd\n" COPIED("5000") "idle\n" HANDOFF},
     {"a long run shows QSOs 1 to 49 as they come, then the fiftieths", LOG_ENV, 120, "LS", kLoaded + STARTED("120")
-     "Label3:1\npump\nLabel3:26\npump\nLabel3:50\npump\nLabel3:100\npump\n" COPIED("120") "idle\n" HANDOFF, {.msPerTick = 2}},
+     "Label3:1\npump\nLabel3:26\npump\nLabel3:49\nbox:NEB01:" INVALID("49") "\nLabel3:50\npump\nLabel3:100\npump\n" COPIED("120")
+     "idle\n" HANDOFF, {.msPerTick = 2}},
     {"run on an empty log", LOG_ENV, 0, "LS", kLoaded + STARTED("0") COPIED("0") "idle\n" HANDOFF},
     {"log gone before Start", LOG_ENV, 2, "LRS", kLoaded + "box:NEB01:" UNDEFINED "\n"},
     {"companion file gone before Start", LOG_ENV, 2, "LCS",
@@ -226,6 +227,7 @@ TEST(Shell, ScriptedSessions) {
       std::vector<gen::GenQso> qsos;
       for (int i = 0; i < s.qsos; ++i) qsos.push_back({.call = "JA" + std::to_string(i), .mode = "LSB"});
       if (s.qsos == 3) qsos[1].frequency = gen::frequencyPacked(9, 1, 5);  // the point past the digit
+      if (s.qsos == 120) qsos[48].frequency = gen::frequencyText("9");    // a box that shows QSO 49 on the label
       writeDatabase(root / "LOG.DBS", qsos, s.qsos == 3 ? std::optional<std::uint32_t>(5000) : std::nullopt);
     };
     if (s.qsos >= 0) makeLog();
@@ -298,8 +300,7 @@ TEST(Shell, CheckBoxesChooseTheConversions) {
   for (const auto& [area, mode] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
     test::FaultFs files;
     ScriptedUi ui(files, r);
-    ui.check1 = area;
-    ui.check2 = mode;
+    ui.check1 = area, ui.check2 = mode;
     Form1 form(ui);
     form.Form_Load();
     EXPECT_THROW(form.Command1_Click(), Ended);

@@ -90,7 +90,7 @@ TEST(EnvItems, ItemsHamlogPathAndAreaPrefixes) {
       {"\"a\",b,\"c\rd,\"e", {"a", "b", "c", "d", "e"}, std::nullopt, {}},  // a quote closed before a comma, or never
       {"#01,\r\n\r\n$JA", {"#01", "", "$JA"}, "", {"JA"}},  // the blank line after "#01," is no item
       {"#01,C:\\A.DBS\r\n#01\r\nD:\\B.DBS\r\n", {"#01", "C:\\A.DBS", "#01", "D:\\B.DBS"}, "D:\\B.DBS", {}},
-      {"#01,C:\\A,B.DBS\r\n", {"#01", "C:\\A", "B.DBS"}, "C:\\A", {}},
+      {"#01,C:\\A,B.DBS\r\n ", {"#01", "C:\\A", "B.DBS"}, "C:\\A", {}},  // blanks to the very end
       {"$JA\r\n#01", {"$JA", "#01"}, std::nullopt, {"JA"}},
       {"#01,$JA\r\n#011,x\r\n #01 ,", {"#01", "$JA", "#011", "x", "#01"}, "$JA", {}},
       {"$JA,$JD,$JD1,$jd,$7K1,$,$\x8C\xF0" "A1", {"$JA", "$JD", "$JD1", "$jd", "$7K1", "$", "$\x8C\xF0" "A1"},
