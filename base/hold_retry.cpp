@@ -8,10 +8,8 @@ namespace {
 
 // Growing steps, 2 s in all: a scanner's look at a small file ends within
 // the first few; one that takes longer is no moment's hold.
-constexpr std::chrono::milliseconds kWaits[] = {std::chrono::milliseconds(10),  std::chrono::milliseconds(20),
-                                                std::chrono::milliseconds(40),  std::chrono::milliseconds(80),
-                                                std::chrono::milliseconds(160), std::chrono::milliseconds(320),
-                                                std::chrono::milliseconds(640), std::chrono::milliseconds(730)};
+using namespace std::chrono_literals;
+constexpr std::chrono::milliseconds kWaits[] = {10ms, 20ms, 40ms, 80ms, 160ms, 320ms, 640ms, 730ms};
 
 class Sleeping final : public HoldWait {
 public:
